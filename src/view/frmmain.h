@@ -1,0 +1,94 @@
+#pragma once
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "model/mainstate.h"
+#include "platform/canvas.h"
+#include "platform/commondialog.h"
+#include "platform/messagebox.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+// The main window: owner of the drawing and of every flag, the only drawing
+// surface, and the home of all commands. Its handlers carry the names of the
+// controls and menu items they belong to.
+class frmmain : public QMainWindow, public MainState {
+    Q_OBJECT
+public:
+    static constexpr QSize kDesignClientSize{938, 577};
+
+    explicit frmmain(QSize clientSize = kDesignClientSize, QWidget* parent = nullptr);
+    ~frmmain() override;
+
+    // Controls.
+    Canvas* canvas = nullptr;  // the drawing area (the form's client area)
+    std::array<QPushButton*, 7> Command{};  // Command1 .. Command7 at [0] .. [6]
+    QComboBox* Combo1 = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    std::unique_ptr<CommonDialog> CommonDialog1;
+    std::unique_ptr<MessageBox> messageBox;
+
+    // Erase the drawing area and repaint it at once.
+    void Refresh();
+    // Paint every point, then every line, over what is on the area.
+    void Repaint();
+
+    // Status bar panels, numbered from 1.
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+
+    // Tool buttons.
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+
+    void Combo1_Click();  // an item of the pen-width box was chosen
+    void Toolbar1_ButtonClick(int index);
+
+    // The world window: widen shows more of the world, narrow less. A step
+    // that would leave nothing visible or overflow the bottom edge is refused
+    // and returns false.
+    bool WidenView();
+    bool NarrowView();
+
+    void ChooseLineColor();         // toolbar button 10
+    void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
+
+    // The selection timer: blinks selectedLine / selectedPoint 19 times, then
+    // refreshes at the 20th tick.
+    void Timer1_Timer();
+    void StartSelectionTimer();
+
+    QAction* MenuItem(const char* name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct ToolButton;
+    static const ToolButton& ToolFor(int number);
+    void ClickToolButton(int number);
+    void FormLoad(QSize clientSize);
+    void BuildToolButtons();
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildStatusBar();
+    bool StepView(int inward);
+
+    std::array<QLabel*, 4> panels_{};
+};

@@ -1,0 +1,64 @@
+// Reads screenshots for the end-to-end test.
+//   e2e_probe canvas SHOT            -> "x y" of the drawing area's top-left corner
+//   e2e_probe pixel SHOT X Y         -> "r g b" of one pixel
+//   e2e_probe changed A B X Y W H    -> number of pixels that differ in the rectangle
+#include <QColor>
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The drawing area is the one large black rectangle of the window: its first
+// row is a run of at least `minRun` black pixels.
+bool FindCanvas(const QImage& img, int minRun, int& x0, int& y0) {
+    for (int y = 0; y < img.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < img.width(); ++x) {
+            run = (img.pixel(x, y) & 0xFFFFFF) == 0 ? run + 1 : 0;
+            if (run >= minRun) {
+                x0 = x - run + 1;
+                y0 = y;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "e2e_probe: %s\n", what);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "canvas") == 0) {
+        QImage img(argv[2]);
+        if (img.isNull()) return Fail("cannot read the screenshot");
+        int x0 = 0, y0 = 0;
+        if (!FindCanvas(img, 900, x0, y0)) return Fail("no drawing area in the screenshot");
+        std::printf("%d %d\n", x0, y0);
+        return 0;
+    }
+    if (argc >= 5 && std::strcmp(argv[1], "pixel") == 0) {
+        QImage img(argv[2]);
+        if (img.isNull()) return Fail("cannot read the screenshot");
+        const QColor c = img.pixelColor(std::atoi(argv[3]), std::atoi(argv[4]));
+        std::printf("%d %d %d\n", c.red(), c.green(), c.blue());
+        return 0;
+    }
+    if (argc >= 8 && std::strcmp(argv[1], "changed") == 0) {
+        QImage a(argv[2]), b(argv[3]);
+        if (a.isNull() || b.isNull()) return Fail("cannot read the screenshots");
+        const int x = std::atoi(argv[4]), y = std::atoi(argv[5]), w = std::atoi(argv[6]), h = std::atoi(argv[7]);
+        int n = 0;
+        for (int j = y; j < y + h; ++j)
+            for (int i = x; i < x + w; ++i) n += a.pixel(i, j) != b.pixel(i, j);
+        std::printf("%d\n", n);
+        return 0;
+    }
+    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H");
+}

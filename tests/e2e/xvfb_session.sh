@@ -1,0 +1,58 @@
+# Sourced by the end-to-end scripts: a private X server and the editor in it.
+# Needs: PROGRAM (the editor), WORK (a folder for screenshots and logs).
+
+xvfb_pid=""
+app_pid=""
+
+e2e_cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts Xvfb on a free display and sets DISPLAY.
+start_xvfb() {
+  exec 3> >(cat > "$WORK/display")  # Xvfb writes the display number here
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -wr -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  exec 3>&-
+  for _ in $(seq 100); do
+    [[ -s "$WORK/display" ]] && break
+    sleep 0.1
+  done
+  [[ -s "$WORK/display" ]] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$WORK/display")"
+}
+
+# Starts the editor and waits for its window; sets WINDOW.
+start_editor() {
+  "$PROGRAM" >"$WORK/pointline.log" 2>&1 &
+  app_pid=$!
+  WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --class pointline | head -n1) ||
+    fail "the editor's window did not appear"
+  [[ -n "$WINDOW" ]] || fail "the editor's window did not appear"
+  xdotool windowfocus "$WINDOW" 2>/dev/null || true
+  sleep 0.5
+}
+
+shot() { import -window root "$WORK/$1.png"; }
+
+# Clicks at a position of the screen.
+click_at() {
+  xdotool mousemove --sync "$1" "$2"
+  xdotool click 1
+  sleep 0.3
+}
+
+# Ends the editor the way a terminating desktop would, and expects a clean exit.
+close_editor() {
+  kill -TERM "$app_pid"
+  local rc=0
+  timeout 10 tail --pid="$app_pid" -f /dev/null || fail "the editor did not close"
+  wait "$app_pid" || rc=$?
+  app_pid=""
+  [[ $rc -eq 0 ]] || fail "the editor exited with $rc"
+}

@@ -1,0 +1,72 @@
+#pragma once
+#include <QColor>
+#include <QCursor>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "model/numtext.h"
+#include "support/printers.h"
+#include "view/frmmain.h"
+
+// A shown, exposed main window with scripted dialogs and recorded messages.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QCursor::setPos(-1000, -1000);  // a move to the cursor's own position would be dropped
+        form = std::make_unique<frmmain>(ClientSize());
+        dialog = new ScriptedCommonDialog;
+        form->CommonDialog1.reset(dialog);
+        messages = new RecordingMessageBox;
+        form->messageBox.reset(messages);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void TearDown() override { form.reset(); }
+
+    virtual QSize ClientSize() const { return frmmain::kDesignClientSize; }
+
+    Canvas& canvas() { return *form->canvas; }
+    QPoint Px(double x, double y) { return canvas().PixelOf(x, y); }
+    QColor PixelAt(QPoint p) { return canvas().Screen().pixelColor(p); }
+    QColor PixelAtWorld(double x, double y) { return PixelAt(Px(x, y)); }
+
+    static QColor Packed(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+    QColor Background() { return Packed(canvas().BackColor()); }
+
+    std::shared_ptr<CPoint> AddPointRecord(float no, float x, float y) {
+        auto p = std::make_shared<CPoint>();
+        p->pntNO = no;
+        p->X = x;
+        p->Y = y;
+        form->pntArray.Add(p);
+        return p;
+    }
+    std::shared_ptr<CLine> AddLineRecord(float id, float x1, float y1, float x2, float y2, float color) {
+        auto l = std::make_shared<CLine>();
+        l->ID = id;
+        l->sp.X = x1;
+        l->sp.Y = y1;
+        l->ep.X = x2;
+        l->ep.Y = y2;
+        l->color = color;
+        form->lineArray.Add(l);
+        return l;
+    }
+
+    // Pixels of the given colour in one row or column of the screen.
+    int CountInRow(int y, const QColor& c) {
+        int n = 0;
+        for (int x = 0; x < canvas().Screen().width(); ++x) n += PixelAt({x, y}) == c;
+        return n;
+    }
+    int CountInColumn(int x, const QColor& c) {
+        int n = 0;
+        for (int y = 0; y < canvas().Screen().height(); ++y) n += PixelAt({x, y}) == c;
+        return n;
+    }
+
+    std::unique_ptr<frmmain> form;
+    ScriptedCommonDialog* dialog = nullptr;
+    RecordingMessageBox* messages = nullptr;
+};
