@@ -534,3 +534,29 @@ TEST_F(MainWindow, ChineseTextsUseAChineseFace) {
     const QFontMetrics metrics(form->Command[0]->font());
     EXPECT_TRUE(metrics.inFont(QChar(0x70B9)));  // 点
 }
+
+TEST_F(MainWindow, ReplacingTheDrawingSetsCountersAndRepaintsButKeepsPicks) {
+    AddPointRecord(1, 40, 40);
+    form->Refresh();
+    auto picked = form->pntArray.Item(1);
+    form->pickedPoint = picked;
+    form->pFileName = "db";
+
+    PointList points;
+    auto p = std::make_shared<CPoint>();
+    p->pntNO = 9;
+    p->X = -40;
+    points.Add(p);
+    LineList lines;
+    form->ReplaceDrawing(std::move(points), std::move(lines));
+    EXPECT_EQ(form->pntArray.Count(), 1);
+    EXPECT_EQ(form->lastPntNO, 9.0f);
+    EXPECT_EQ(form->lastLineID, 0.0f);
+    EXPECT_EQ(form->pickedPoint, picked);
+    EXPECT_EQ(form->pFileName, "db");
+    EXPECT_EQ(PixelAtWorld(40, 40), Background());
+    EXPECT_EQ(PixelAtWorld(-40, 0), QColor(255, 0, 244));
+
+    form->ShowMessage("保存失败");
+    EXPECT_EQ(messages->shown, QStringList{"保存失败"});
+}

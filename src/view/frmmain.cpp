@@ -235,6 +235,15 @@ void frmmain::BuildStatusBar() {
     }
 }
 
+void frmmain::ReplaceDrawing(PointList&& points, LineList&& lines) {
+    pntArray.Swap(points);
+    lineArray.Swap(lines);
+    SetCountersAfterLoad();
+    Refresh();
+}
+
+void frmmain::ShowMessage(const QString& text) { messageBox->Show(this, text); }
+
 QAction* frmmain::MenuItem(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
 
 QString frmmain::PanelText(int panel) const { return panels_.at(panel - 1)->text(); }

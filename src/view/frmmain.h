@@ -44,6 +44,14 @@ public:
     // Paint every point, then every line, over what is on the area.
     void Repaint();
 
+    // Replaces the whole drawing with loaded collections: the counters follow
+    // the loaded records and the area is refreshed. Picks, highlight records,
+    // tool modes and pFileName stay as they are.
+    void ReplaceDrawing(PointList&& points, LineList&& lines);
+
+    // A modal message with an OK button.
+    void ShowMessage(const QString& text);
+
     // Status bar panels, numbered from 1.
     QString PanelText(int panel) const;
     void SetPanelText(int panel, const QString& text);
