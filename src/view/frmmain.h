@@ -77,6 +77,14 @@ public:
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
+    // Menu "数据库". Loads replace the drawing only when the whole file was
+    // read; saves create a new file and fill it in one transaction.
+    void mnuOpenDatasourceFile_Click();        // load through the data control, sets pFileName
+    void mnuSaveDatasourceFile_Click();        // append to an existing database (hidden item)
+    void mnuSaveDatasourceFile2_Click();       // create, then fill through the data control
+    void mnuOpenDatasourceFileForAdo_Click();  // load through ADO, pFileName stays
+    void mnuSaveDatasourceFileForAdo_Click();  // create, then fill through ADO
+
     // The selection timer: blinks selectedLine / selectedPoint 19 times, then
     // refreshes at the 20th tick.
     void Timer1_Timer();
