@@ -127,7 +127,8 @@ const std::string& DbValue::Text() const {
 
 DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mode_(mode) {
     CheckDatabaseFile(file);
-    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // A connection is only ever used on the thread that opened it.
+    const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -179,7 +180,7 @@ DbStatement::DbStatement(DbConnection& connection, std::string_view sql) : conne
 
 DbStatement::~DbStatement() { sqlite3_finalize(stmt_); }
 
-void DbStatement::Bind(int index, const DbValue& value) {
+void DbStatement::Bind(int index, const DbValue& value, bool copyText) {
     int rc;
     if (value.IsEmpty()) {
         rc = sqlite3_bind_null(stmt_, index);
@@ -189,7 +190,8 @@ void DbStatement::Bind(int index, const DbValue& value) {
         else rc = sqlite3_bind_double(stmt_, index, d);
     } else {
         const std::string& t = value.Text();
-        rc = sqlite3_bind_text(stmt_, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(stmt_, index, t.data(), static_cast<int>(t.size()),
+                               copyText ? SQLITE_TRANSIENT : SQLITE_STATIC);
     }
     if (rc != SQLITE_OK) connection_.Fail(rc);
 }
@@ -332,8 +334,12 @@ void Recordset::Update() {
             break;
         }
         case dbDouble: insert_->Bind(index, DbValue(NumberForField(value, name))); break;
-        case dbText: insert_->Bind(index, value.IsText() ? value : DbValue(NumberText(value.Number()))); break;
-        default: insert_->Bind(index, value); break;
+        // newRow_ stays as it is until the row is stored, so its texts needn't be copied.
+        case dbText:
+            if (value.IsText()) insert_->Bind(index, value, false);
+            else insert_->Bind(index, DbValue(NumberText(value.Number())));
+            break;
+        default: insert_->Bind(index, value, false); break;
         }
     }
     insert_->Step();

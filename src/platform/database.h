@@ -121,7 +121,9 @@ public:
     DbStatement& operator=(const DbStatement&) = delete;
 
     sqlite3_stmt* handle() const { return stmt_; }
-    void Bind(int index, const DbValue& value);  // index from 1
+    // index from 1. Texts are copied unless the caller keeps the value
+    // unchanged until the statement has been stepped and reset.
+    void Bind(int index, const DbValue& value, bool copyText = true);
     bool Step();                                 // true: a row is ready
     void Reset();
     int ColumnCount() const;
