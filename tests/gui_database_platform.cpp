@@ -1,6 +1,8 @@
 // The database layer on its own: engine, data controls, recordsets.
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -386,6 +388,36 @@ TEST_F(DatabaseLayer, TransactionsCommitOrLeaveNothing) {
     data.DatabaseName = Path("other.mdb");
     data.RecordSource = "select * from PointTable";
     EXPECT_EQ(KindOf([&] { data.Refresh(); }), Kind::Usage);
+}
+
+TEST_F(DatabaseLayer, ReadingAFileKeepsTheLocksOfAnotherConnectionOnIt) {
+    if (QStandardPaths::findExecutable("sqlite3").isEmpty()) GTEST_SKIP() << "no sqlite3 shell";
+    const std::string file = MakePointDatabase("p.mdb");
+    Data writer;
+    writer.DatabaseName = file;
+    writer.BeginTrans();
+    writer.RecordSource = "select * from PointTable";
+    writer.Refresh();
+    writer.Recordset().AddNew();
+    writer.Recordset().SetField("ID", DbValue(1));
+    writer.Recordset().Update();  // holds the write lock until the commit
+
+    Data reader;
+    reader.DatabaseName = file;
+    reader.ReadOnly = true;
+    reader.RecordSource = "select * from PointTable";
+    reader.Refresh();
+    EXPECT_EQ(reader.Recordset().RecordCount(), 0);
+    reader.Close();
+
+    // Another program still can't start writing.
+    QProcess other;
+    other.start("sqlite3", {QString::fromStdString(file), "begin immediate;"});
+    ASSERT_TRUE(other.waitForFinished(10000));
+    EXPECT_NE(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+
+    writer.CommitTrans();
+    EXPECT_EQ(PeekCount(QString::fromStdString(file), "PointTable"), 1);
 }
 
 TEST_F(DatabaseLayer, RowsWithoutAValueAreStoredEmpty) {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -45,20 +46,14 @@ std::string NumberText(double v) {
 
 std::string SystemReason() { return std::string("（") + std::strerror(errno) + "）"; }
 
-// A missing file must not be created by SQLite, and a file that isn't an
-// SQLite database would only fail at the first statement.
-void CheckDatabaseFile(const std::string& file) {
-    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) {
-        if (errno == ENOENT || errno == ENOTDIR) throw DbError(DbError::Kind::Missing, "文件不存在");
-        throw DbError(DbError::Kind::Engine, "无法打开文件" + SystemReason());
-    }
+// The first bytes, read through SQLite's own handle: opening the file a second
+// time and closing it would drop the POSIX locks SQLite holds on it.
+bool HasSqliteHeader(sqlite3* db) {
+    sqlite3_file* fp = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &fp) != SQLITE_OK || !fp || !fp->pMethods)
+        return false;
     char head[sizeof kHeader] = {};
-    const std::size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    if (n != sizeof head || std::memcmp(head, kHeader, sizeof head) != 0)
-        throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+    return fp->pMethods->xRead(fp, head, sizeof head, 0) == SQLITE_OK && std::memcmp(head, kHeader, sizeof head) == 0;
 }
 
 // Type code of a declared column type; 0 for types the engine doesn't make.
@@ -126,7 +121,12 @@ const std::string& DbValue::Text() const {
 // ---- DbConnection ----
 
 DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mode_(mode) {
-    CheckDatabaseFile(file);
+    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
+    std::error_code ec;
+    const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
+    if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
+    if (type == std::filesystem::file_type::directory) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+    // Without SQLITE_OPEN_CREATE a file that went missing meanwhile is not made.
     // A connection is only ever used on the thread that opened it.
     const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
@@ -135,6 +135,13 @@ DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mo
         sqlite3_close_v2(db_);
         db_ = nullptr;
         throw DbError(DbError::Kind::Engine, "无法打开数据库：" + reason);
+    }
+    // SQLite takes any file, even an empty one or a text, and fails only at
+    // the first statement; ours start with the SQLite header.
+    if (!HasSqliteHeader(db_)) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
     }
     sqlite3_busy_timeout(db_, 2000);
 }
@@ -489,7 +496,7 @@ std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& file, std
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
     const std::string reason = db ? sqlite3_errmsg(db) : "out of memory";
     sqlite3_close_v2(db);
-    std::fclose(f);
+    std::fclose(f);  // only after SQLite let go: closing a descriptor drops the file's locks
     try {
         if (rc != SQLITE_OK) throw DbError(DbError::Kind::Engine, "无法创建数据库：" + reason);
         return std::make_unique<Database>(std::make_unique<DbConnection>(file, DbConnection::Mode::ReadWrite));
