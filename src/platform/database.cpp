@@ -333,10 +333,11 @@ void Recordset::Update() {
         }
         switch (types_[i]) {
         case dbInteger: {
-            const double rounded = std::nearbyint(NumberForField(value, name));
+            const double number = NumberForField(value, name);
+            const double rounded = std::nearbyint(number);
             if (!(rounded >= kMinInteger && rounded <= kMaxInteger))
-                throw DbError(DbError::Kind::OutOfRange, "字段 " + name + " 的值 " + NumberText(NumberForField(value, name)) +
-                                                             " 超出 -32768 到 32767 的范围");
+                throw DbError(DbError::Kind::OutOfRange,
+                              "字段 " + name + " 的值 " + NumberText(number) + " 超出 -32768 到 32767 的范围");
             insert_->Bind(index, DbValue(rounded));
             break;
         }

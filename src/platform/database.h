@@ -14,7 +14,9 @@
 //     data.Parameters = {DbValue(42)};
 //     data.Refresh();
 //     Recordset& rs = data.Recordset();
-//     if (rs.RecordCount() > 0) double x = ReadSomehow(rs.Fields("X"));
+//     if (rs.RecordCount() > 0) {
+//         const DbValue& x = rs.Fields("X");  // x.IsText(), x.Text() ...
+//     }
 //
 // Writing: Refresh on "select * from <table>", then AddNew, SetField, Update
 // per row; BeginTrans / CommitTrans around a batch of rows.
@@ -136,8 +138,8 @@ private:
 
 // The rows of a record source, read in full when the source runs, in the
 // order the engine gives them (for a plain table the order they were added).
-// A recordset on "select * from <table>" (or a bare table name) also appends
-// rows to that table; appended rows are seen by the next Refresh.
+// A recordset on exactly "select * from <table>" also appends rows to that
+// table; appended rows are seen by the next Refresh.
 class Recordset {
 public:
     Recordset(DbConnection& connection, const std::string& source, const std::vector<DbValue>& parameters,

@@ -77,8 +77,8 @@ public:
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
-    // Menu "数据库". Loads replace the drawing only when the whole file was
-    // read; saves create a new file and fill it in one transaction.
+    // Menu "数据库". A load replaces the drawing only when the whole file was
+    // read; a fill stores every row or, on failure, none.
     void mnuOpenDatasourceFile_Click();        // load through the data control, sets pFileName
     void mnuSaveDatasourceFile_Click();        // append to an existing database (hidden item)
     void mnuSaveDatasourceFile2_Click();       // create, then fill through the data control
