@@ -439,7 +439,7 @@ TEST_F(DatabaseLayer, RowsWithoutAValueAreStoredEmpty) {
 TEST_F(DatabaseLayer, AdoTakesTheFileFromDataSourceOnly) {
     EXPECT_EQ(Adodc::DataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\d\\a.mdb;Persist Security Info=False"),
               "C:\\d\\a.mdb");
-    EXPECT_EQ(Adodc::DataSourceOf("Persist Security Info=False; data source =/tmp/b.mdb"), "/tmp/b.mdb");
+    EXPECT_EQ(Adodc::DataSourceOf("Persist Security Info=False; data source =/d/b.mdb"), "/d/b.mdb");
     EXPECT_EQ(Adodc::DataSourceOf(";;User ID=x;Data Source=\"/a;b/\"\"c\"\".mdb\";Mode=Read"), "/a;b/\"c\".mdb");
     EXPECT_EQ(Adodc::DataSourceOf("Data Source='it''s.mdb'"), "it's.mdb");
     EXPECT_EQ(KindOf([] { Adodc::DataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0"); }), Kind::Usage);
