@@ -201,14 +201,15 @@ void frmmain::BuildMenus() {
     item(file, "mnuSaveTxt", "保存文件", nullptr);
 
     QMenu* db = submenu(nullptr, bar, "mnuD", "数据库");
-    item(db, "mnuOpenDatasourceFile", "打开数据库文件(Data)", nullptr);
-    QAction* hiddenFill = item(db, "mnuSaveDatasourceFile", "保存数据库文件2(Data)", nullptr);
+    item(db, "mnuOpenDatasourceFile", "打开数据库文件(Data)", &frmmain::mnuOpenDatasourceFile_Click);
+    QAction* hiddenFill =
+        item(db, "mnuSaveDatasourceFile", "保存数据库文件2(Data)", &frmmain::mnuSaveDatasourceFile_Click);
     hiddenFill->setVisible(false);
     hiddenFill->setEnabled(false);
-    item(db, "mnuSaveDatasourceFile2", "保存数据库文件(Data)", nullptr);
+    item(db, "mnuSaveDatasourceFile2", "保存数据库文件(Data)", &frmmain::mnuSaveDatasourceFile2_Click);
     db->addSeparator()->setObjectName(QStringLiteral("mnuse"));
-    item(db, "mnuOpenDatasourceFileForAdo", "打开数据库文件(Ado)", nullptr);
-    item(db, "mnuSaveDatasourceFileForAdo", "保存数据库文件(ADO)", nullptr);
+    item(db, "mnuOpenDatasourceFileForAdo", "打开数据库文件(Ado)", &frmmain::mnuOpenDatasourceFileForAdo_Click);
+    item(db, "mnuSaveDatasourceFileForAdo", "保存数据库文件(ADO)", &frmmain::mnuSaveDatasourceFileForAdo_Click);
 
     // "放大" enlarges the drawing and "缩小" shrinks it, as on the toolbar.
     QMenu* view = submenu(nullptr, bar, "mnuView", "视图");

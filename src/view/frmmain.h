@@ -93,6 +93,14 @@ public:
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
+    // Menu "数据库". A load replaces the drawing only when the whole file was
+    // read; a fill stores every row or, on failure, none.
+    void mnuOpenDatasourceFile_Click();        // load through the data control, sets pFileName
+    void mnuSaveDatasourceFile_Click();        // append to an existing database (hidden item)
+    void mnuSaveDatasourceFile2_Click();       // create, then fill through the data control
+    void mnuOpenDatasourceFileForAdo_Click();  // load through ADO, pFileName stays
+    void mnuSaveDatasourceFileForAdo_Click();  // create, then fill through ADO
+
     // The selection timer: blinks selectedLine / selectedPoint 19 times, then
     // refreshes at the 20th tick.
     void Timer1_Timer();
