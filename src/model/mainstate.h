@@ -29,6 +29,9 @@ struct MainState {
     std::shared_ptr<CPoint> tmpPoint;        // created on first use
     std::shared_ptr<CPoint> lineStartPoint;  // created on first use
     std::shared_ptr<CPoint> pickedPoint;
+    // The point held by the edit-point tool while it drags, and only that
+    // record moves; tmpPoint never aliases a drawing point.
+    std::shared_ptr<CPoint> draggedPoint;
     bool getLineMode = false;
     bool moveLineMode = false;
     std::shared_ptr<CLine> pickedLine;

@@ -16,7 +16,9 @@
 #include <initializer_list>
 #include <limits>
 
+#include "editing/mousetools.h"
 #include "model/numtext.h"
+#include "query/infowindows.h"
 #include "view/toolicons.h"
 
 namespace {
@@ -32,6 +34,49 @@ const uint32_t kBlinkGreen = Rgb(0, 255, 0);
 constexpr int kBlinkTicks = 20;
 
 }  // namespace
+
+// The main window as the mouse tools see it.
+class frmmain::Surface : public EditorSurface {
+public:
+    explicit Surface(frmmain& form) : f_(form) {}
+
+    void Refresh() override { f_.Refresh(); }
+    void Dot(float x, float y, uint32_t rgb) override { f_.canvas->PSet(x, y, rgb); }
+    void Line(float x1, float y1, float x2, float y2, uint32_t rgb) override { f_.canvas->Line(x1, y1, x2, y2, rgb); }
+    void Box(float x1, float y1, float x2, float y2, uint32_t rgb) override { f_.canvas->Box(x1, y1, x2, y2, rgb); }
+    uint32_t BackColor() const override { return f_.canvas->BackColor(); }
+
+    void SetPointer(MousePointer pointer) override {
+        switch (pointer) {
+        case MousePointer::Default: f_.canvas->SetMousePointer(Canvas::Pointer::Default); break;
+        case MousePointer::Cross: f_.canvas->SetMousePointer(Canvas::Pointer::Cross); break;
+        case MousePointer::SizeAll: f_.canvas->SetMousePointer(Canvas::Pointer::SizeAll); break;
+        }
+    }
+    void SetPanel(int panel, const std::string& text) override { f_.SetPanelText(panel, QString::fromStdString(text)); }
+
+    void ShowPointInfo(const CPoint& point) override {
+        if (!f_.pntInfo_) f_.pntInfo_ = new frmPntInfo(&f_);
+        f_.pntInfo_->Fill(point);
+        f_.pntInfo_->show();
+    }
+    void HidePointInfo() override {
+        if (f_.pntInfo_) f_.pntInfo_->hide();
+    }
+    void ShowLineInfo(const CLine& line) override {
+        if (!f_.lineInfo_) f_.lineInfo_ = new frmLineInfo(&f_);
+        f_.lineInfo_->Fill(line);
+        f_.lineInfo_->show();
+    }
+    void HideLineInfo() override {
+        if (f_.lineInfo_) f_.lineInfo_->hide();
+    }
+
+    void Message(const std::string& text) override { f_.ShowMessage(QString::fromStdString(text)); }
+
+private:
+    frmmain& f_;
+};
 
 // One row of the tool-button table: what a click toggles and what it sets when
 // the tool is turned on.
@@ -58,7 +103,8 @@ using P = Canvas::Pointer;
 frmmain::frmmain(QSize clientSize, QWidget* parent)
     : QMainWindow(parent),
       CommonDialog1(std::make_unique<QtCommonDialog>()),
-      messageBox(std::make_unique<QtMessageBox>()) {
+      messageBox(std::make_unique<QtMessageBox>()),
+      surface_(std::make_unique<Surface>(*this)) {
     setWindowTitle(QStringLiteral("Form1"));
     canvas = new Canvas(clientSize, this);
     canvas->setObjectName(QStringLiteral("canvas"));
@@ -75,6 +121,9 @@ frmmain::frmmain(QSize clientSize, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &frmmain::Timer1_Timer);
 
     connect(canvas, &Canvas::PaintRequest, this, &frmmain::Repaint);
+    connect(canvas, &Canvas::MouseDown, this, &frmmain::Form_MouseDown);
+    connect(canvas, &Canvas::MouseMove, this, &frmmain::Form_MouseMove);
+    connect(canvas, &Canvas::MouseUp, this, &frmmain::Form_MouseUp);
 
     FormLoad(clientSize);
     resize(sizeHint());
@@ -171,7 +220,7 @@ void frmmain::BuildMenus() {
     QMenu* drawP = submenu(nullptr, bar, "mnuDrawP", "绘图（点类）");
     item(drawP, "mnuAddpnt", "添加点", &frmmain::Command1_Click);
     item(drawP, "mnuEditPnt", "编辑点", &frmmain::Command3_Click);
-    item(drawP, "mnuDelePoint", "删除点", nullptr);
+    item(drawP, "mnuDelePoint", "删除点", &frmmain::mnuDelePoint_Click);
 
     QMenu* get = submenu(nullptr, bar, "mnuGetG", "拾取");
     item(get, "mnuGetPnt", "点拾取", &frmmain::Command2_Click);
@@ -181,7 +230,7 @@ void frmmain::BuildMenus() {
     item(drawL, "mnuAddLine", "添加线", &frmmain::Command4_Click);
     item(drawL, "mnuMoveLine", "线移动", &frmmain::Command6_Click);
     item(drawL, "mnuEditLineNode", "线节点编辑", &frmmain::Command7_Click);
-    item(drawL, "mnuDeleLine", "删除线", nullptr);
+    item(drawL, "mnuDeleLine", "删除线", &frmmain::mnuDeleLine_Click);
 
     QMenu* query = submenu(nullptr, bar, "mnuQuery", "查询");
     item(query, "mnuShapeToAttrib", "图形到属性", &frmmain::mnuShapeToAttrib_Click)->setCheckable(true);
@@ -369,12 +418,23 @@ void frmmain::Toolbar1_ButtonClick(int index) {
     case 5: Command5_Click(); break;
     case 6: Command6_Click(); break;
     case 7: Command7_Click(); break;
+    case 8: mnuDeleLine_Click(); break;
+    case 9: mnuDelePoint_Click(); break;
     case 10: ChooseLineColor(); break;
     case 12: WidenView(); break;   // "缩小"
     case 13: NarrowView(); break;  // "放大"
     default: break;
     }
 }
+
+// ---- mouse tools and deleting ----
+
+void frmmain::Form_MouseDown(int, int, float X, float Y) { MouseDown(*this, *surface_, X, Y); }
+void frmmain::Form_MouseMove(int, int, float X, float Y) { MouseMove(*this, *surface_, X, Y); }
+void frmmain::Form_MouseUp(int, int, float X, float Y) { MouseUp(*this, *surface_, X, Y); }
+
+void frmmain::mnuDelePoint_Click() { DeletePoint(*this, *surface_); }
+void frmmain::mnuDeleLine_Click() { DeleteLine(*this, *surface_); }
 
 // ---- selection timer ----
 
@@ -407,5 +467,7 @@ void frmmain::closeEvent(QCloseEvent* event) {
     pntArray.Clear();
     lineArray.Clear();
     Timer1->stop();
+    if (lineInfo_) lineInfo_->close();
+    if (pntInfo_) pntInfo_->close();
     event->accept();
 }

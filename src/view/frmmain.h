@@ -1,12 +1,16 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
+
+#include "editing/surface.h"
 
 #include "model/mainstate.h"
 #include "platform/canvas.h"
 #include "platform/commondialog.h"
 #include "platform/messagebox.h"
+#include "query/infowindows.h"
 
 class QAction;
 class QComboBox;
@@ -65,6 +69,18 @@ public:
     void Command6_Click();
     void Command7_Click();
 
+    // The drawing area's mouse events (button and shift state are not read).
+    void Form_MouseDown(int Button, int Shift, float X, float Y);
+    void Form_MouseMove(int Button, int Shift, float X, float Y);
+    void Form_MouseUp(int Button, int Shift, float X, float Y);
+
+    void mnuDelePoint_Click();
+    void mnuDeleLine_Click();
+
+    // The information windows, while they exist (closing one destroys it).
+    frmPntInfo* PntInfo() const { return pntInfo_; }
+    frmLineInfo* LineInfo() const { return lineInfo_; }
+
     void Combo1_Click();  // an item of the pen-width box was chosen
     void Toolbar1_ButtonClick(int index);
 
@@ -107,4 +123,9 @@ private:
     bool StepView(int inward);
 
     std::array<QLabel*, 4> panels_{};
+    QPointer<frmPntInfo> pntInfo_;
+    QPointer<frmLineInfo> lineInfo_;
+
+    class Surface;
+    std::unique_ptr<Surface> surface_;
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real editor in a real X server: it shows its window, reacts to a click
-# on a tool button and closes cleanly.
+# The real editor in a real X server: it shows its window, reacts to clicks on
+# tool buttons and on the drawing area, and closes cleanly.
 set -euo pipefail
 PROGRAM=$1
 WORK=$2
@@ -17,11 +17,34 @@ read -r cx cy < <("$PROBE" canvas "$WORK/start.png") || fail "no drawing area on
 # Command1 lies at (8, 464), 89 x 25 pixels, within the drawing area.
 bx=$((cx + 8)) by=$((cy + 464))
 click_at $((bx + 44)) $((by + 12))
-xdotool mousemove --sync $((cx + 300)) $((cy + 300))  # away from the button's hover look
+move_to $((cx + 300)) $((cy + 300))  # away from the button's hover look
 sleep 0.3
 shot after_command1
 changed=$("$PROBE" changed "$WORK/start.png" "$WORK/after_command1.png" "$bx" "$by" 89 25)
 [[ $changed -gt 20 ]] || fail "Command1 did not change its caption ($changed pixels changed)"
 
+# Two points with the add-point tool, then a line with the add-line tool.
+expect_pixel() {  # x y "r g b" what
+  local got
+  got=$("$PROBE" pixel "$WORK/$5.png" "$1" "$2")
+  [[ "$got" == "$3" ]] || fail "$4: pixel ($1, $2) is ($got), expected ($3)"
+}
+click_at $((cx + 200)) $((cy + 150))
+click_at $((cx + 300)) $((cy + 150))
+click_at $((cx + 344 + 44)) $((cy + 464 + 12))  # Command4
+click_at $((cx + 200)) $((cy + 300))
+move_to $((cx + 400)) $((cy + 320))
+move_to $((cx + 500)) $((cy + 350))
+sleep 0.2
+click_at $((cx + 500)) $((cy + 350))
+move_to $((cx + 700)) $((cy + 100))
+sleep 0.3
+shot drawn
+expect_pixel $((cx + 200)) $((cy + 150)) "255 0 244" "first point" drawn
+expect_pixel $((cx + 300)) $((cy + 150)) "255 0 244" "second point" drawn
+expect_pixel $((cx + 350)) $((cy + 325)) "255 255 0" "middle of the line" drawn
+expect_pixel $((cx + 500)) $((cy + 350)) "255 255 0" "end of the line" drawn
+expect_pixel $((cx + 250)) $((cy + 150)) "0 0 0" "between the points" drawn
+
 close_editor
-echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, clean exit"
+echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn, clean exit"

@@ -40,9 +40,15 @@ start_editor() {
 
 shot() { import -window root "$WORK/$1.png"; }
 
+# Moves the pointer (xdotool's --sync can wait for seconds under Xvfb).
+move_to() {
+  xdotool mousemove "$1" "$2"
+  sleep 0.15
+}
+
 # Clicks at a position of the screen.
 click_at() {
-  xdotool mousemove --sync "$1" "$2"
+  move_to "$1" "$2"
   xdotool click 1
   sleep 0.3
 }
@@ -51,7 +57,11 @@ click_at() {
 close_editor() {
   kill -TERM "$app_pid"
   local rc=0
-  timeout 10 tail --pid="$app_pid" -f /dev/null || fail "the editor did not close"
+  for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "the editor did not close"
   wait "$app_pid" || rc=$?
   app_pid=""
   [[ $rc -eq 0 ]] || fail "the editor exited with $rc"

@@ -54,10 +54,35 @@ protected:
         return l;
     }
 
+    // The mouse on the drawing area, aimed at world positions. The tools get
+    // the world position of the pixel's centre: World() tells which.
+    QPointF World(double x, double y) {
+        const QPointF w = canvas().WorldAtPixel(Px(x, y));
+        return {double(float(w.x())), double(float(w.y()))};
+    }
+    void Press(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
+        QTest::mousePress(&canvas(), button, mods, Px(x, y));
+    }
+    void Release(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseRelease(&canvas(), button, mods, Px(x, y));
+    }
+    void Click(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
+        Press(x, y, button, mods);
+        Release(x, y, button, mods);
+    }
+    void MoveTo(double x, double y) { QTest::mouseMove(&canvas(), Px(x, y)); }
+
     // Pixels of the given colour in one row or column of the screen.
     int CountInRow(int y, const QColor& c) {
         int n = 0;
         for (int x = 0; x < canvas().Screen().width(); ++x) n += PixelAt({x, y}) == c;
+        return n;
+    }
+    int CountInImage(const QColor& c) {
+        int n = 0;
+        const QImage& img = canvas().Screen();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == c;
         return n;
     }
     int CountInColumn(int x, const QColor& c) {

@@ -1,0 +1,50 @@
+#pragma once
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+#include <vector>
+
+#include "model/records.h"
+
+// Passive windows that show the values of a picked point or line. They have
+// no commands; whatever is typed into them is never read back.
+class InfoWindow : public QWidget {
+    Q_OBJECT
+public:
+    QLineEdit* Text1(int index) const { return text1_.at(static_cast<size_t>(index)); }
+    QLabel* Label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
+
+protected:
+    struct Row {
+        int labelIndex;
+        const char* caption;
+        int labelLeft, labelTop, labelWidth, labelHeight;  // twips
+        int boxLeft, boxTop, boxWidth, boxHeight;          // twips; the box index is the row's
+    };
+    InfoWindow(QWidget* owner, const char* name, const char* caption, int clientWidth, int clientHeight,
+               const std::vector<Row>& rows);
+
+private:
+    std::vector<QLineEdit*> text1_;
+    std::vector<QLabel*> label1_;
+};
+
+class frmPntInfo : public InfoWindow {
+    Q_OBJECT
+public:
+    explicit frmPntInfo(QWidget* owner);
+    void Fill(const CPoint& point);
+};
+
+class frmLineInfo : public InfoWindow {
+    Q_OBJECT
+public:
+    explicit frmLineInfo(QWidget* owner);
+    void Fill(const CLine& line);
+    QLabel* Label2 = nullptr;  // colour swatch
+};
+
+// Twips to pixels at 15 twips per pixel.
+inline QRect TwipsRect(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
