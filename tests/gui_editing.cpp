@@ -303,12 +303,7 @@ TEST_F(Editing, InformationWindowLayouts) {
     EXPECT_EQ(line.Label2->geometry(), QRect(240, 352, 49, 41));
     EXPECT_EQ(line.Label2->text(), "");
     // Tab order runs through the value boxes by index.
-    auto nextTabStop = [](QWidget* w) {
-        do w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
-        return w;
-    };
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(nextTabStop(line.Text1(i)), line.Text1(i + 1)) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(NextTabStop(line.Text1(i)), line.Text1(i + 1)) << i;
 }
 
 TEST_F(Editing, ClosingTheMainWindowClosesTheInformationWindows) {

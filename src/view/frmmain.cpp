@@ -234,12 +234,12 @@ void frmmain::BuildMenus() {
 
     QMenu* query = submenu(nullptr, bar, "mnuQuery", "查询");
     item(query, "mnuShapeToAttrib", "图形到属性", &frmmain::mnuShapeToAttrib_Click)->setCheckable(true);
-    item(query, "mnuAttribToShape", "属性到图形", nullptr);
+    item(query, "mnuAttribToShape", "属性到图形", &frmmain::mnuAttribToShape_Click);
 
     QMenu* shapeOp = submenu(nullptr, bar, "mnuShapeOperator", "图形数据操作");
     QMenu* dataShow = submenu(shapeOp, nullptr, "mnuDataShow", "数据显示");
-    item(dataShow, "mnuShowPointData", "显示点数据", nullptr);
-    item(dataShow, "mnuShowLineData", "显示线数据", nullptr);
+    item(dataShow, "mnuShowPointData", "显示点数据", &frmmain::mnuShowPointData_Click);
+    item(dataShow, "mnuShowLineData", "显示线数据", &frmmain::mnuShowLineData_Click);
     item(shapeOp, "mnuDeleteData", "数据删除", nullptr);
     item(shapeOp, "mnuModefyData", "修改数据", nullptr);
 }
@@ -469,5 +469,6 @@ void frmmain::closeEvent(QCloseEvent* event) {
     Timer1->stop();
     if (lineInfo_) lineInfo_->close();
     if (pntInfo_) pntInfo_->close();
+    if (queryWindow_) queryWindow_->reject();
     event->accept();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -101,6 +102,12 @@ public:
     void mnuOpenDatasourceFileForAdo_Click();  // load through ADO, pFileName stays
     void mnuSaveDatasourceFileForAdo_Click();  // create, then fill through ADO
 
+    // The query windows: the search by ID and the two tables. They read the
+    // database named by pFileName and make the found or clicked shape blink.
+    void mnuAttribToShape_Click();
+    void mnuShowPointData_Click();
+    void mnuShowLineData_Click();
+
     // The selection timer: blinks selectedLine / selectedPoint 19 times, then
     // refreshes at the 20th tick.
     void Timer1_Timer();
@@ -110,6 +117,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Runs a modal query window; closing the main window closes it too.
+    int RunQueryWindow(QDialog& window);
 
 private:
     struct ToolButton;
@@ -125,6 +134,7 @@ private:
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;
     QPointer<frmLineInfo> lineInfo_;
+    QPointer<QDialog> queryWindow_;  // the search or table window while it runs
 
     class Surface;
     std::unique_ptr<Surface> surface_;

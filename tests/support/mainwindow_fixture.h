@@ -72,6 +72,14 @@ protected:
     }
     void MoveTo(double x, double y) { QTest::mouseMove(&canvas(), Px(x, y)); }
 
+    // The widget that Tab moves to from `w`.
+    static QWidget* NextTabStop(QWidget* from) {
+        QWidget* w = from;
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || from->isAncestorOf(w));
+        return w;
+    }
+
     // Pixels of the given colour in one row or column of the screen.
     int CountInRow(int y, const QColor& c) {
         int n = 0;

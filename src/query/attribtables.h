@@ -1,0 +1,96 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QDialog>
+#include <QHash>
+#include <QTableView>
+#include <functional>
+#include <string>
+
+#include "model/records.h"
+#include "platform/database.h"
+
+class QLabel;
+class QToolButton;
+class MessageBox;
+
+// The rows of a recordset for a grid: one column per field, headed by its
+// name. Cells can be edited in the grid, but the edits stay in the grid: the
+// recordset is read-only and nothing is written back.
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit RecordsetModel(const Recordset& rs, QObject* parent = nullptr) : QAbstractTableModel(parent), rs_(rs) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    static QString Text(const DbValue& value);
+
+private:
+    const Recordset& rs_;
+    QHash<QPair<int, int>, QString> edits_;
+};
+
+// A record navigation bar: first, previous, caption, next, last.
+class DataNavigator : public QWidget {
+    Q_OBJECT
+public:
+    DataNavigator(const QString& caption, QWidget* parent);
+    QLabel* caption = nullptr;
+signals:
+    void Move(int step);  // -2 first, -1 previous, +1 next, +2 last
+};
+
+// What both table windows share: the data control, the grid, the click.
+class AttribTableWindow : public QDialog {
+    Q_OBJECT
+public:
+    // False when the data could not be opened; the window then has shown its
+    // message and must not be shown.
+    bool Opened() const { return model_ != nullptr; }
+
+    Data Data1;
+    QTableView* DBGrid1 = nullptr;
+
+    // Makes the row current, as a click on it does, and runs the click.
+    void ClickRow(int row);
+
+protected:
+    AttribTableWindow(const char* name, const char* caption, QSize clientTwips, QRect gridTwips,
+                      const std::string& databaseName, const char* recordSource, MessageBox& messages);
+    void SetCurrentRow(int row);
+    virtual void DBGrid1_Click() = 0;
+    RecordsetModel* model_ = nullptr;
+};
+
+class frmAllPntAttrib : public AttribTableWindow {
+    Q_OBJECT
+public:
+    // `onPick` gets the clicked point.
+    frmAllPntAttrib(const std::string& databaseName, MessageBox& messages, std::function<void(const CPoint&)> onPick);
+
+    QTableView* MSFlexGrid1 = nullptr;  // a second, display-only grid on the same data
+    DataNavigator* Data1Bar = nullptr;   // the visible bar of Data1
+
+protected:
+    void DBGrid1_Click() override;
+
+private:
+    std::function<void(const CPoint&)> onPick_;
+};
+
+class frmAllLineAttrib : public AttribTableWindow {
+    Q_OBJECT
+public:
+    frmAllLineAttrib(const std::string& databaseName, MessageBox& messages, std::function<void(const CLine&)> onPick);
+
+protected:
+    void DBGrid1_Click() override;
+
+private:
+    std::function<void(const CLine&)> onPick_;
+};
