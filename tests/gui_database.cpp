@@ -317,9 +317,11 @@ TEST_F(DatabaseCommands, SavingOverAnExistingFileIsRefusedAndLeavesItUnchanged) 
             SCOPED_TRACE(std::string(save) + " " + name);
             const QByteArray before = FileBytes(Path(name));
             messages->shown.clear();
+            messages->details.clear();
             Run(save, Path(name));
             ASSERT_EQ(messages->shown.size(), 1);
-            EXPECT_EQ(messages->shown[0], "保存失败：" + Path(name) + "\n文件已存在");
+            EXPECT_EQ(messages->shown[0], "保存失败");
+            EXPECT_EQ(messages->details[0], Path(name) + "\n文件已存在");
             EXPECT_EQ(FileBytes(Path(name)), before);
             EXPECT_EQ(form->pFileName, "kept.mdb");
         }
@@ -333,11 +335,13 @@ TEST_F(DatabaseCommands, NumberOutsideSixteenBitsFailsTheWholeSave) {
     for (const char* save : {kSaveData, kSaveAdo}) {
         SCOPED_TRACE(save);
         messages->shown.clear();
+        messages->details.clear();
         const QString file = Path(QString(save) + ".mdb");
         Run(save, file);
         ASSERT_EQ(messages->shown.size(), 1);
-        EXPECT_TRUE(messages->shown[0].startsWith("保存失败：" + file)) << messages->shown[0].toStdString();
-        EXPECT_TRUE(messages->shown[0].contains("40000"));
+        EXPECT_EQ(messages->shown[0], "保存失败");
+        EXPECT_TRUE(messages->details[0].startsWith(file)) << messages->details[0].toStdString();
+        EXPECT_TRUE(messages->details[0].contains("40000"));
         // The new file goes again, so the same name can be used once the drawing is fixed.
         EXPECT_FALSE(QFileInfo::exists(file));
         EXPECT_EQ(form->pFileName, "kept.mdb");
@@ -347,9 +351,10 @@ TEST_F(DatabaseCommands, NumberOutsideSixteenBitsFailsTheWholeSave) {
     // Into an existing database: not one row of the fill stays.
     MakeEmptyDatabase(Path("existing.mdb"));
     messages->shown.clear();
+    messages->details.clear();
     RunHiddenFill(Path("existing.mdb"));
     ASSERT_EQ(messages->shown.size(), 1);
-    EXPECT_TRUE(messages->shown[0].startsWith("保存失败："));
+    EXPECT_EQ(messages->shown[0], "保存失败");
     EXPECT_EQ(PeekCount(Path("existing.mdb"), "PointTable"), 0);
     EXPECT_EQ(PeekCount(Path("existing.mdb"), "LineTable"), 0);
 
@@ -357,9 +362,11 @@ TEST_F(DatabaseCommands, NumberOutsideSixteenBitsFailsTheWholeSave) {
     form->lineArray.Remove(4);
     AddPointRecord(-32769, 0, 0);
     messages->shown.clear();
+    messages->details.clear();
     Run(kSaveData, Path("low.mdb"));
     ASSERT_EQ(messages->shown.size(), 1);
-    EXPECT_TRUE(messages->shown[0].contains("-32769"));
+    EXPECT_EQ(messages->shown[0], "保存失败");
+    EXPECT_TRUE(messages->details[0].contains("-32769"));
     EXPECT_FALSE(QFileInfo::exists(Path("low.mdb")));
 }
 
@@ -392,9 +399,11 @@ TEST_F(DatabaseCommands, FillOfAFileThatIsNoDatabaseFailsAndLeavesItAlone) {
         if (std::string(name) == "empty.mdb") WriteBytes(Path(name), "");
         const QByteArray before = FileBytes(Path(name));
         messages->shown.clear();
+        messages->details.clear();
         RunHiddenFill(Path(name));
         ASSERT_EQ(messages->shown.size(), 1);
-        EXPECT_TRUE(messages->shown[0].startsWith("保存失败：" + Path(name)));
+        EXPECT_EQ(messages->shown[0], "保存失败");
+        EXPECT_TRUE(messages->details[0].startsWith(Path(name)));
         EXPECT_EQ(FileBytes(Path(name)), before);
     }
     EXPECT_FALSE(QFileInfo::exists(Path("missing.mdb")));
@@ -451,9 +460,11 @@ TEST_F(DatabaseCommands, FailedLoadLeavesEverythingAsItWas) {
             SCOPED_TRACE(std::string(load) + " " + name);
             const QByteArray before = FileBytes(Path(name));
             messages->shown.clear();
+            messages->details.clear();
             Run(load, Path(name));
             ASSERT_EQ(messages->shown.size(), 1);
-            EXPECT_EQ(messages->shown[0], "打开失败：" + Path(name) + "\n" + QString::fromUtf8(reason));
+            EXPECT_EQ(messages->shown[0], "打开失败");
+            EXPECT_EQ(messages->details[0], Path(name) + "\n" + QString::fromUtf8(reason));
             EXPECT_EQ(Points(), points);
             EXPECT_EQ(Lines(), lines);
             EXPECT_EQ(form->pntArray.Item(1), firstPoint);

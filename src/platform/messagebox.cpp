@@ -3,7 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
-void QtMessageBox::Show(QWidget* owner, const QString& text) {
+void QtMessageBox::Show(QWidget* owner, const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    box.setInformativeText(detail);
     box.exec();
 }

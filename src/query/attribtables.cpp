@@ -105,9 +105,9 @@ AttribTableWindow::AttribTableWindow(const char* name, const char* caption, QSiz
     try {
         Data1.Refresh();
     } catch (const std::exception& e) {
-        QString text = QStringLiteral("不能显示数据：");
-        if (!databaseName.empty()) text += QString::fromStdString(databaseName) + QLatin1Char('\n');
-        messages.Show(this, text + QString::fromUtf8(e.what()));
+        QString detail = QString::fromUtf8(e.what());
+        if (!databaseName.empty()) detail = QString::fromStdString(databaseName) + QLatin1Char('\n') + detail;
+        messages.Show(this, QStringLiteral("不能显示数据"), detail);
         return;
     }
     model_ = new RecordsetModel(Data1.Recordset(), this);

@@ -292,7 +292,7 @@ void frmmain::ReplaceDrawing(PointList&& points, LineList&& lines) {
     Refresh();
 }
 
-void frmmain::ShowMessage(const QString& text) { messageBox->Show(this, text); }
+void frmmain::ShowMessage(const QString& text, const QString& detail) { messageBox->Show(this, text, detail); }
 
 QAction* frmmain::MenuItem(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
 

@@ -55,7 +55,7 @@ public:
     void ReplaceDrawing(PointList&& points, LineList&& lines);
 
     // A modal message with an OK button.
-    void ShowMessage(const QString& text);
+    void ShowMessage(const QString& text, const QString& detail = QString());
 
     // Status bar panels, numbered from 1.
     QString PanelText(int panel) const;

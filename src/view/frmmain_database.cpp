@@ -18,8 +18,10 @@ bool ChooseDatabase(frmmain& form, bool save, std::string& file) {
     return true;
 }
 
-QString Failure(const char* what, const std::string& file, const std::exception& e) {
-    return QString::fromUtf8(what) + QString::fromStdString(file) + QLatin1Char('\n') + QString::fromUtf8(e.what());
+// The message names the file and the reason below the fixed text.
+void Fail(frmmain& form, const char* what, const std::string& file, const std::exception& e) {
+    form.ShowMessage(QString::fromUtf8(what),
+                     QString::fromStdString(file) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
 }
 
 void Load(frmmain& form, DbRoute route) {
@@ -29,7 +31,7 @@ void Load(frmmain& form, DbRoute route) {
     try {
         drawing = LoadDrawing(route, file);
     } catch (const std::exception& e) {
-        form.ShowMessage(Failure("打开失败：", file, e));
+        Fail(form, "打开失败", file, e);
         return;
     }
     form.ReplaceDrawing(std::move(drawing.points), std::move(drawing.lines));
@@ -46,7 +48,7 @@ void SaveNew(frmmain& form, DbRoute route) {
             return;
         }
     } catch (const std::exception& e) {
-        form.ShowMessage(Failure("保存失败：", file, e));
+        Fail(form, "保存失败", file, e);
         return;
     }
     form.pFileName = file;
@@ -65,6 +67,6 @@ void frmmain::mnuSaveDatasourceFile_Click() {
     try {
         FillDrawing(DbRoute::Data, file, pntArray, lineArray);
     } catch (const std::exception& e) {
-        ShowMessage(Failure("保存失败：", file, e));
+        Fail(*this, "保存失败", file, e);
     }
 }
