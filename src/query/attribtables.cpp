@@ -9,7 +9,7 @@
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "query/dbrecord.h"
-#include "query/infowindows.h"
+#include "platform/twips.h"
 
 // ---- RecordsetModel ----
 

@@ -10,7 +10,7 @@
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "query/dbrecord.h"
-#include "query/infowindows.h"
+#include "platform/twips.h"
 
 std::optional<double> ParseSearchId(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");

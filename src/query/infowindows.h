@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/records.h"
+#include "platform/twips.h"
 
 // Passive windows that show the values of a picked point or line. They have
 // no commands; whatever is typed into them is never read back.
@@ -43,8 +44,3 @@ public:
     void Fill(const CLine& line);
     QLabel* Label2 = nullptr;  // colour swatch
 };
-
-// Twips to pixels at 15 twips per pixel.
-inline QRect TwipsRect(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}

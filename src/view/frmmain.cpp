@@ -18,15 +18,11 @@
 
 #include "editing/mousetools.h"
 #include "model/numtext.h"
+#include "platform/twips.h"
 #include "query/infowindows.h"
 #include "view/toolicons.h"
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-QRect Twips(int left, int top, int width, int height) {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel};
-}
 
 const uint32_t kPointRgb = Rgb(255, 0, 244);
 const uint32_t kBlinkRed = Rgb(255, 0, 0);
@@ -159,7 +155,7 @@ void frmmain::BuildToolButtons() {
     for (int i = 0; i < 7; ++i) {
         QPushButton* b = new QPushButton(QString::fromUtf8(captions[i]), canvas);
         b->setObjectName(QStringLiteral("Command%1").arg(i + 1));
-        b->setGeometry(Twips(lefts[i], 6960, widths[i], 375));
+        b->setGeometry(TwipsRect(lefts[i], 6960, widths[i], 375));
         b->setFocusPolicy(Qt::TabFocus);
         Command[i] = b;
     }
@@ -175,7 +171,7 @@ void frmmain::BuildToolButtons() {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
-    const QRect r = Twips(12240, 240, 1935, 0);
+    const QRect r = TwipsRect(12240, 240, 1935, 0);
     Combo1->setGeometry(r.left(), r.top(), r.width(), Combo1->sizeHint().height());
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
 }
