@@ -77,6 +77,10 @@ public:
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
+    // The text drawing file (.myd): load replaces the drawing, save writes it.
+    void mnuOpenTxt_Click();
+    void mnuSaveTxt_Click();
+
     // The selection timer: blinks selectedLine / selectedPoint 19 times, then
     // refreshes at the 20th tick.
     void Timer1_Timer();
