@@ -216,6 +216,8 @@ struct BadFile {
     bool exists = true;
 };
 
+void PrintTo(const BadFile& bad, std::ostream* os) { *os << bad.name; }
+
 class MydBadFile : public MydFile, public ::testing::WithParamInterface<BadFile> {};
 
 TEST_P(MydBadFile, LeavesDrawingCountersAndViewAsTheyWere) {

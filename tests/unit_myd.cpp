@@ -490,6 +490,14 @@ TEST(MydFiles, FailedSavesLeaveTheEarlierFile) {
     EXPECT_EQ(dir.Entries().size(), 2u);
 }
 
+TEST(MydFiles, PipeWithoutAReaderFailsInsteadOfWaiting) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.myd");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(SaveMydFile(pipe, Points({{1, 2, 3}}), LineList{}));
+    EXPECT_EQ(LoadMydFile(pipe).problem, MydProblem::CannotOpen);
+}
+
 TEST(MydFiles, DiskFullDuringTheSaveLeavesTheEarlierFile) {
     TempDir dir;
     const std::string path = dir.File("drawing.myd");

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -25,61 +26,44 @@ char* PutText(char* out, const std::string& text) {
     return out + text.size();
 }
 
-// 10^j for the exponents a float can have, with room on both sides.
-constexpr int kMinPow10 = -60, kMaxPow10 = 50;
-const std::array<double, kMaxPow10 - kMinPow10 + 1>& Pow10Table() {
-    static const auto table = [] {
-        std::array<double, kMaxPow10 - kMinPow10 + 1> t{};
-        for (int j = kMinPow10; j <= kMaxPow10; ++j) t[static_cast<std::size_t>(j - kMinPow10)] = std::pow(10.0, j);
-        return t;
-    }();
-    return table;
+// Powers of ten that a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPow10 = 22;
+constexpr uint64_t kPow10[] = {1,         10,         100,         1000,         10000,
+                               100000,    1000000,    10000000,    100000000,    1000000000,
+                               10000000000};
+
+// m * 10^e rounded to the nearest float, when double arithmetic can tell for
+// sure: both factors are exact doubles, so one multiplication or division
+// rounds once, and the float nearest to that double is the float nearest to
+// the exact value unless the double fell exactly on a midpoint between two
+// floats. False where it can't tell (and for results outside the normal floats).
+bool DecimalToFloat(uint64_t m, int e, float& out) {
+    if (m == 0) {
+        out = 0.0f;
+        return true;
+    }
+    if (m > (uint64_t{1} << 53) || e < -kMaxExactPow10 || e > kMaxExactPow10) return false;
+    const double d = e < 0 ? double(m) / kExactPow10[-e] : double(m) * kExactPow10[e];
+    if (!(d >= FLT_MIN && d <= FLT_MAX)) return false;
+    constexpr uint64_t kBelowFloat = (uint64_t{1} << 29) - 1;  // double bits a float drops
+    if ((std::bit_cast<uint64_t>(d) & kBelowFloat) == (uint64_t{1} << 28)) return false;
+    out = static_cast<float>(d);
+    return true;
 }
 
-}  // namespace
+// 2^e as a double, for normal results.
+double Pow2(int e) { return std::bit_cast<double>(static_cast<uint64_t>(e + 1023) << 52); }
 
-// FileNumber gives the 7-digit rounding when it reads back, else the 8- or
-// 9-digit one. The shortest round-trip digits from to_chars are the same text
-// whenever the float's rounding interval is symmetric (not a power of two) and,
-// for fewer than 7 digits, no second 7-digit decimal fits in that interval.
-// Every other case goes the slow way through FileNumber itself.
-char* PutFileNumber(char* out, float v) {
-    if (!std::isfinite(v)) return PutText(out, FileNumber(v));
-    if (v == 0.0f) {
-        *out++ = '0';
-        return out;
-    }
-    const float a = std::fabs(v);
-    if (a < 1e7f && a == std::trunc(a)) return std::to_chars(out, out + kMaxMydNumber, static_cast<int32_t>(v)).ptr;
+// The layout of the general form: n's digits without trailing zeros, the
+// point after the first digit scaled by 10^exponent.
+char* PutGeneral(char* out, bool negative, uint64_t n, int exponent) {
+    char digits[24];
+    int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    while (count > 1 && digits[count - 1] == '0') --count;
 
-    const uint32_t bits = std::bit_cast<uint32_t>(a);
-    const uint32_t biasedExponent = bits >> 23;
-    if ((bits & 0x7FFFFFu) == 0) return PutText(out, FileNumber(v));
-
-    char sci[32];
-    const char* const sciEnd = std::to_chars(sci, sci + sizeof sci, a, std::chars_format::scientific).ptr;
-    char digits[12];
-    int count = 0;
-    const char* s = sci;
-    digits[count++] = *s++;
-    if (*s == '.')
-        for (++s; *s != 'e';) digits[count++] = *s++;
-    ++s;  // 'e'
-    const bool negativeExponent = *s++ == '-';
-    int exponent = 0;
-    while (s < sciEnd) exponent = exponent * 10 + (*s++ - '0');
-    if (negativeExponent) exponent = -exponent;
-
-    if (count < 7) {
-        // Spacing of the 7-digit decimals around v (one decade lower below a power of ten).
-        const int j = (count == 1 && digits[0] == '1') ? exponent - 7 : exponent - 6;
-        const double ulp = std::ldexp(1.0, biasedExponent == 0 ? -149 : static_cast<int>(biasedExponent) - 150);
-        if (j < kMinPow10 || j > kMaxPow10 ||
-            !(Pow10Table()[static_cast<std::size_t>(j - kMinPow10)] > ulp * 1.000001))
-            return PutText(out, FileNumber(v));
-    }
-
-    if (v < 0.0f) *out++ = '-';
+    if (negative) *out++ = '-';
     if (exponent < -4 || exponent > 6) {
         *out++ = digits[0];
         if (count > 1) {
@@ -114,6 +98,115 @@ char* PutFileNumber(char* out, float v) {
     return out + count;
 }
 
+// A plain decimal "-12.5e3" (no other sign, no blanks, no D exponent, at most
+// 19 significant digits), read exactly; false for anything else.
+bool ReadPlainDecimal(std::string_view field, float& value) {
+    const char* p = field.data();
+    const char* const end = p + field.size();
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    auto isDigit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+    uint64_t m = 0;
+    int significant = 0, exponent = 0;
+    auto take = [&](char c) {
+        if (m == 0 && c == '0') return true;
+        m = m * 10 + static_cast<uint64_t>(c - '0');
+        return ++significant <= 19;
+    };
+    const char* const intStart = p;
+    for (; p < end && isDigit(*p); ++p)
+        if (!take(*p)) return false;
+    if (p == intStart) return false;
+    if (p < end && *p == '.') {
+        const char* const fractionStart = ++p;
+        for (; p < end && isDigit(*p); ++p, --exponent)
+            if (!take(*p)) return false;
+        if (p == fractionStart) return false;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool negativeExponent = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        const char* const digitsStart = p;
+        int e = 0;
+        for (; p < end && isDigit(*p); ++p)
+            if (e < 10000) e = e * 10 + (*p - '0');
+        if (p == digitsStart) return false;
+        exponent += negativeExponent ? -e : e;
+    }
+    if (p != end || !DecimalToFloat(m, exponent, value)) return false;
+    if (negative) value = -value;
+    return true;
+}
+
+}  // namespace
+
+// FileNumber in a buffer: the 7-digit rounding when it reads back, else the
+// 8-digit one when it does, else the 9-digit one. All three come from one
+// scaling of the value to 9 digits in double arithmetic, which is exact
+// enough to decide everything except values at or very near a rounding tie
+// or a read-back edge; those, and values beyond the exact powers of ten, go
+// through FileNumber itself.
+char* PutFileNumber(char* out, float v) {
+    if (!std::isfinite(v)) return PutText(out, FileNumber(v));
+    if (v == 0.0f) {
+        *out++ = '0';
+        return out;
+    }
+    const float a = std::fabs(v);
+    if (a < 1e7f && a == std::trunc(a)) return std::to_chars(out, out + kMaxMydNumber, static_cast<int32_t>(v)).ptr;
+
+    const uint32_t bits = std::bit_cast<uint32_t>(a);
+    const int biased = static_cast<int>(bits >> 23);
+    if (biased == 0) return PutText(out, FileNumber(v));  // subnormal
+    const int binaryExponent = biased - 126;               // 2^(e-1) <= a < 2^e
+    const bool powerOfTwo = (bits & 0x7FFFFFu) == 0;       // the float below is nearer than the one above
+
+    // x = a scaled to 9 digits before the point: 10^8 <= x < 10^9. The decade
+    // estimate from the binary exponent is exact or one too low.
+    int decade = ((binaryExponent - 1) * 78913) >> 18;  // floor((e - 1) * log10(2))
+    int shift = 0;
+    double x = 0.0;
+    for (int attempt = 0; attempt < 2; ++attempt, ++decade) {
+        shift = 8 - decade;
+        if (shift < -kMaxExactPow10 || shift > kMaxExactPow10) return PutText(out, FileNumber(v));
+        x = shift >= 0 ? double(a) * kExactPow10[shift] : double(a) / kExactPow10[-shift];
+        if (x < 1e9) break;
+    }
+    if (!(x >= 1e8 && x < 1e9)) return PutText(out, FileNumber(v));
+    const uint64_t whole = static_cast<uint64_t>(x);
+    const double fraction = x - double(whole);
+    constexpr double kMargin = 1e-5;  // far above the rounding error of x (about 1e-7)
+    if (std::fabs(fraction - 0.5) < kMargin) return PutText(out, FileNumber(v));
+    const uint64_t n9 = whole + (fraction > 0.5 ? 1 : 0);
+
+    // Half a unit in the last place of a, in units of x.
+    const double ulp = Pow2(binaryExponent - 24);
+    const double half = shift >= 0 ? ulp * 0.5 * kExactPow10[shift] : ulp * 0.5 / kExactPow10[-shift];
+
+    for (int digits = 7; digits <= 8; ++digits) {
+        const uint64_t drop = kPow10[9 - digits];
+        const uint64_t rest = n9 % drop;
+        bool up = rest * 2 > drop;
+        if (rest * 2 == drop) {  // n9 sits on the tie: x itself decides
+            const double tie = double(n9);
+            if (std::fabs(x - tie) < kMargin) return PutText(out, FileNumber(v));
+            up = x > tie;
+        }
+        const uint64_t n = n9 / drop + (up ? 1 : 0);
+        const double scaled = double(n * drop);
+        const double limit = powerOfTwo && scaled < x ? half * 0.5 : half;
+        const double distance = std::fabs(scaled - x);
+        if (distance < limit - kMargin) {
+            if (n == kPow10[digits]) return PutGeneral(out, v < 0.0f, kPow10[digits - 1], decade + 1);
+            return PutGeneral(out, v < 0.0f, n, decade);
+        }
+        if (distance <= limit + kMargin) return PutText(out, FileNumber(v));
+    }
+    if (n9 == kPow10[9]) return PutGeneral(out, v < 0.0f, kPow10[8], decade + 1);
+    return PutGeneral(out, v < 0.0f, n9, decade);
+}
+
 char* PutSignedColor(char* out, float v) {
     if (!std::isfinite(v)) return PutText(out, SignedColor(v));
     *out++ = std::signbit(v) && v != 0.0f ? '-' : ' ';
@@ -124,20 +217,11 @@ char* PutSignedColor(char* out, float v) {
 }
 
 NumberRead ReadFieldNumber(std::string_view field) {
-    // A plain "-12.5e3" that from_chars takes whole reads the same under the
-    // leading-number rule; everything else (signs, blanks, D exponents,
-    // overflow, very long texts) goes through that rule.
-    if (!field.empty() && field.size() <= 48) {
-        const char* const begin = field.data();
-        const char* const end = begin + field.size();
-        const char* d = begin;
-        if (*d == '-') ++d;
-        if (d < end && static_cast<unsigned char>(*d - '0') < 10) {
-            float value = 0.0f;
-            const auto [ptr, ec] = std::from_chars(begin, end, value);
-            if (ec == std::errc() && ptr == end) return {value, true};
-        }
-    }
+    // A plain decimal reads the same under the leading-number rule; everything
+    // else (signs, blanks, D exponents, overflow, very long texts) goes
+    // through that rule.
+    float value = 0.0f;
+    if (field.size() <= 48 && ReadPlainDecimal(field, value)) return {value, true};
     return ReadNumber(field);
 }
 
@@ -180,10 +264,11 @@ const char* FindBinaryByte(const char* p, const char* end) {
     // Blocks without a hit are the rule: test them with a loop the compiler vectorizes.
     constexpr std::size_t kBlock = 256;
     while (static_cast<std::size_t>(end - p) >= kBlock) {
-        bool any = false;
+        uint8_t any = 0;
         for (std::size_t i = 0; i < kBlock; ++i) {
-            const unsigned char c = static_cast<unsigned char>(p[i]);
-            any |= (c < 0x20 && c != '\t' && c != '\n' && c != '\r') | (c == 0x7F);
+            const uint8_t c = static_cast<uint8_t>(p[i]);
+            any |= static_cast<uint8_t>((c < 0x20) & (c != '\t') & (c != '\n') & (c != '\r')) |
+                   static_cast<uint8_t>(c == 0x7F);
         }
         if (any) break;
         p += kBlock;
@@ -331,7 +416,9 @@ private:
 }  // namespace
 
 MydContent LoadMydFile(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking open: a pipe without a writer is refused below instead of
+    // hanging here; a regular file reads the same either way.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return Failure(MydProblem::CannotOpen, 0);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Failure(MydProblem::CannotOpen, 0);
@@ -432,8 +519,11 @@ bool WriteDrawing(int fd, const PointList& points, const LineList& lines) {
 
 // Devices and pipes get no file beside them; they are written as they are.
 bool SaveToSpecialFile(const std::string& path, const PointList& points, const LineList& lines) {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking open: a pipe without a reader fails instead of hanging.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) return false;
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return false;
     if (!WriteDrawing(fd.get(), points, lines)) return false;
