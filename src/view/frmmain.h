@@ -74,12 +74,12 @@ public:
     bool WidenView();
     bool NarrowView();
 
-    void ChooseLineColor();         // toolbar button 10
-    void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
-
     // The text drawing file (.myd): load replaces the drawing, save writes it.
     void mnuOpenTxt_Click();
     void mnuSaveTxt_Click();
+
+    void ChooseLineColor();         // toolbar button 10
+    void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
     // The selection timer: blinks selectedLine / selectedPoint 19 times, then
     // refreshes at the 20th tick.
