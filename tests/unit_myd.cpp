@@ -447,6 +447,14 @@ TEST(MydFiles, SaveReplacesAnEarlierFileAndKeepsItsPermissions) {
     EXPECT_EQ(dir.Entries().size(), 1u);
 }
 
+TEST(MydFiles, SaveUnderTheLongestFileName) {
+    TempDir dir;
+    const std::string path = dir.File(std::string(250, 'n') + ".myd");  // 254 bytes, near the usual limit
+    ASSERT_TRUE(SaveMydFile(path, Points({{1, 2, 3}}), LineList{}));
+    EXPECT_EQ(testfiles::ReadBytes(path), "1 1 2 3\r\n");
+    EXPECT_EQ(dir.Entries().size(), 1u);
+}
+
 TEST(MydFiles, SaveThroughALinkReplacesTheFileItPointsTo) {
     TempDir dir;
     const std::string file = dir.File("real.myd"), link = dir.File("link.myd");

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -109,9 +108,10 @@ bool ReadPlainDecimal(std::string_view field, float& value) {
     uint64_t m = 0;
     int significant = 0, exponent = 0;
     auto take = [&](char c) {
-        if (m == 0 && c == '0') return true;
+        if (m == 0 && c == '0') return true;  // leading zeros don't count
+        if (++significant > 19) return false;
         m = m * 10 + static_cast<uint64_t>(c - '0');
-        return ++significant <= 19;
+        return true;
     };
     const char* const intStart = p;
     for (; p < end && isDigit(*p); ++p)
@@ -534,7 +534,8 @@ std::string TemporaryName(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // Hidden, and short enough for any file name length limit.
+    const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
     return dir + "." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
