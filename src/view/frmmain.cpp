@@ -193,8 +193,8 @@ void frmmain::BuildMenus() {
     };
 
     QMenu* file = submenu(nullptr, bar, "mnuFile", "文件");
-    item(file, "mnuOpenTxt", "打开文件", nullptr);
-    item(file, "mnuSaveTxt", "保存文件", nullptr);
+    item(file, "mnuOpenTxt", "打开文件", &frmmain::mnuOpenTxt_Click);
+    item(file, "mnuSaveTxt", "保存文件", &frmmain::mnuSaveTxt_Click);
 
     QMenu* db = submenu(nullptr, bar, "mnuD", "数据库");
     item(db, "mnuOpenDatasourceFile", "打开数据库文件(Data)", &frmmain::mnuOpenDatasourceFile_Click);

@@ -91,6 +91,10 @@ public:
     bool WidenView();
     bool NarrowView();
 
+    // The text drawing file (.myd): load replaces the drawing, save writes it.
+    void mnuOpenTxt_Click();
+    void mnuSaveTxt_Click();
+
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/numtext.h"
+#include "model/store.h"
+
+// The text drawing file (.myd): one record per line, every point first, then
+// every line, each record ended by CR LF, single-byte text.
+//   point: "1 " no " " x " " y
+//   line:  "2 " id " " x1 " " y1 " " x2 " " y2 " " colour-with-sign-position
+// Nothing here depends on Qt or on the locale.
+
+enum class MydProblem {
+    None,
+    CannotOpen,    // missing, not a regular file, no permission
+    CannotRead,    // read error or too large to hold in memory
+    NotText,       // control bytes such as NUL: a binary file
+    TooFewFields,  // a blank that separates two fields is missing
+    OutOfRange,    // a value too large for a 32-bit float
+};
+
+struct MydContent {
+    PointList points;
+    LineList lines;
+    MydProblem problem = MydProblem::None;
+    int64_t line = 0;  // 1-based line of the problem; 0 when it concerns the whole file
+    bool ok() const { return problem == MydProblem::None; }
+};
+
+// Parses a whole file held in memory. Lines end with CR LF, LF or CR; the last
+// one may have no end; empty lines are skipped. On the first bad line the
+// result holds no records, only the problem and its line.
+MydContent ParseMyd(std::string_view text);
+
+// Reads the regular file at `path` in one block and parses it.
+MydContent LoadMydFile(const std::string& path);
+
+// The complete file text of a drawing.
+std::string WriteMydText(const PointList& points, const LineList& lines);
+
+// Writes the drawing into a new file beside `path`, flushes it to the disk and
+// renames it over `path` only when all of it is there, so a failure leaves any
+// earlier file of that name as it was. A path that names an existing device or
+// pipe is written directly. Returns false on any failure.
+bool SaveMydFile(const std::string& path, const PointList& points, const LineList& lines);
+
+// ---- the number forms of the file, without heap allocation ----
+
+// Room that PutFileNumber and PutSignedColor may use.
+constexpr std::size_t kMaxMydNumber = 24;
+
+// Writes FileNumber(v) at `out` and returns the end.
+char* PutFileNumber(char* out, float v);
+// Writes SignedColor(v) at `out` and returns the end.
+char* PutSignedColor(char* out, float v);
+
+// ReadNumber(field) with a fast path for plain decimal texts.
+NumberRead ReadFieldNumber(std::string_view field);
+
+// Whether a record marker reads as exactly 1 (a point record).
+bool MarkerIsPoint(std::string_view marker);

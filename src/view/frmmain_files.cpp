@@ -1,0 +1,67 @@
+// The text drawing file commands of the main window.
+#include <QFile>
+#include <QGuiApplication>
+
+#include "storage/mydfile.h"
+#include "view/frmmain.h"
+
+namespace {
+
+const char kMydFilter[] = "MYD 绘制文件(*.myd)|*.myd";
+
+std::string LocalPath(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+
+QString LoadFailure(const QString& fileName, const MydContent& content) {
+    const QString head = QStringLiteral("打开失败：") + fileName;
+    switch (content.problem) {
+    case MydProblem::CannotOpen: return head + QStringLiteral("，无法打开文件");
+    case MydProblem::CannotRead: return head + QStringLiteral("，无法读取文件");
+    default: break;
+    }
+    QString reason;
+    switch (content.problem) {
+    case MydProblem::NotText: reason = QStringLiteral("不是文本文件"); break;
+    case MydProblem::TooFewFields: reason = QStringLiteral("字段不足"); break;
+    case MydProblem::OutOfRange: reason = QStringLiteral("数值超出范围"); break;
+    default: reason = QStringLiteral("无法读取"); break;
+    }
+    return head + QStringLiteral("，第 %1 行：").arg(content.line) + reason;
+}
+
+// A busy pointer while a large drawing is read or written.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+}  // namespace
+
+// The drawing is replaced only after the whole file has been read: a cancel or
+// a bad file leaves it, the counters and the view as they were.
+void frmmain::mnuOpenTxt_Click() {
+    CommonDialog1->Filter = QString::fromUtf8(kMydFilter);
+    if (!CommonDialog1->ShowOpen(this)) return;
+    const QString fileName = CommonDialog1->FileName;
+
+    MydContent content;
+    {
+        BusyPointer busy;
+        content = LoadMydFile(LocalPath(fileName));
+        if (content.ok()) ReplaceDrawing(std::move(content.points), std::move(content.lines));
+    }
+    if (!content.ok()) ShowMessage(LoadFailure(fileName, content));
+}
+
+void frmmain::mnuSaveTxt_Click() {
+    CommonDialog1->Filter = QString::fromUtf8(kMydFilter);
+    if (!CommonDialog1->ShowSave(this)) return;
+    bool saved = false;
+    {
+        BusyPointer busy;
+        saved = SaveMydFile(LocalPath(CommonDialog1->FileName), pntArray, lineArray);
+    }
+    if (!saved) ShowMessage(QStringLiteral("保存失败"));
+}
