@@ -212,7 +212,7 @@ TEST_F(MydFile, EmptyFileGivesAnEmptyDrawing) {
 struct BadFile {
     const char* name;
     std::string bytes;
-    const char* message;  // after "打开失败：" and the file name
+    const char* detail;  // after the file name
     bool exists = true;
 };
 
@@ -230,7 +230,8 @@ TEST_P(MydBadFile, LeavesDrawingCountersAndViewAsTheyWere) {
     const QString path = bad.exists ? Write(bad.name, bad.bytes) : Path(bad.name);
     Open(path);
 
-    EXPECT_EQ(messages->shown, QStringList{QStringLiteral("打开失败：") + path + QString::fromUtf8(bad.message)});
+    EXPECT_EQ(messages->shown, QStringList{QStringLiteral("打开失败")});
+    EXPECT_EQ(messages->details, QStringList{path + QString::fromUtf8(bad.detail)});
     EXPECT_EQ(Records(), before);
     EXPECT_EQ(form->lastPntNO, 17.0f);
     EXPECT_EQ(form->lastLineID, 1.0f);
@@ -241,13 +242,13 @@ TEST_P(MydBadFile, LeavesDrawingCountersAndViewAsTheyWere) {
 using namespace std::string_literals;
 INSTANTIATE_TEST_SUITE_P(
     Cases, MydBadFile,
-    ::testing::Values(BadFile{"fields.myd", "1 1 1 1\r\n2 1 0 0 10 10\r\n", "，第 2 行：字段不足"},
-                      BadFile{"point.myd", "1 1 2\r\n", "，第 1 行：字段不足"},
-                      BadFile{"range.myd", "1 1 1 1\r\n\r\n1 2 1e39 0\r\n", "，第 3 行：数值超出范围"},
-                      BadFile{"colour.myd", "2 1 0 0 1 1  -4e38\n", "，第 1 行：数值超出范围"},
-                      BadFile{"nul.myd", "1 1 1 1\r\n1 2 2 2\r\n1 3\0 3 3\r\n"s, "，第 3 行：不是文本文件"},
-                      BadFile{"image.myd", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "，第 2 行：不是文本文件"},
-                      BadFile{"missing.myd", "", "，无法打开文件", false}),
+    ::testing::Values(BadFile{"fields.myd", "1 1 1 1\r\n2 1 0 0 10 10\r\n", "\n第 2 行：字段不足"},
+                      BadFile{"point.myd", "1 1 2\r\n", "\n第 1 行：字段不足"},
+                      BadFile{"range.myd", "1 1 1 1\r\n\r\n1 2 1e39 0\r\n", "\n第 3 行：数值超出范围"},
+                      BadFile{"colour.myd", "2 1 0 0 1 1  -4e38\n", "\n第 1 行：数值超出范围"},
+                      BadFile{"nul.myd", "1 1 1 1\r\n1 2 2 2\r\n1 3\0 3 3\r\n"s, "\n第 3 行：不是文本文件"},
+                      BadFile{"image.myd", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "\n第 2 行：不是文本文件"},
+                      BadFile{"missing.myd", "", "\n无法打开文件", false}),
     [](const ::testing::TestParamInfo<BadFile>& info) {
         std::string name = info.param.name;
         return name.substr(0, name.find('.'));
@@ -256,9 +257,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MydFile, FolderInsteadOfAFileCannotBeOpened) {
     MakeDrawing();
     Open(QString::fromStdString(dir.path().string()));
-    EXPECT_EQ(messages->shown,
-              QStringList{QStringLiteral("打开失败：") + QString::fromStdString(dir.path().string()) +
-                          QStringLiteral("，无法打开文件")});
+    EXPECT_EQ(messages->shown, QStringList{QStringLiteral("打开失败")});
+    EXPECT_EQ(messages->details,
+              QStringList{QString::fromStdString(dir.path().string()) + QStringLiteral("\n无法打开文件")});
     EXPECT_EQ(form->pntArray.Count(), 2);
 }
 

@@ -11,11 +11,11 @@ const char kMydFilter[] = "MYD 绘制文件(*.myd)|*.myd";
 
 std::string LocalPath(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
 
-QString LoadFailure(const QString& fileName, const MydContent& content) {
-    const QString head = QStringLiteral("打开失败：") + fileName;
+// What went wrong, and where: the detail of the message "打开失败".
+QString LoadFailureDetail(const QString& fileName, const MydContent& content) {
     switch (content.problem) {
-    case MydProblem::CannotOpen: return head + QStringLiteral("，无法打开文件");
-    case MydProblem::CannotRead: return head + QStringLiteral("，无法读取文件");
+    case MydProblem::CannotOpen: return fileName + QStringLiteral("\n无法打开文件");
+    case MydProblem::CannotRead: return fileName + QStringLiteral("\n无法读取文件");
     default: break;
     }
     QString reason;
@@ -25,7 +25,7 @@ QString LoadFailure(const QString& fileName, const MydContent& content) {
     case MydProblem::OutOfRange: reason = QStringLiteral("数值超出范围"); break;
     default: reason = QStringLiteral("无法读取"); break;
     }
-    return head + QStringLiteral("，第 %1 行：").arg(content.line) + reason;
+    return fileName + QStringLiteral("\n第 %1 行：").arg(content.line) + reason;
 }
 
 // A busy pointer while a large drawing is read or written.
@@ -52,7 +52,7 @@ void frmmain::mnuOpenTxt_Click() {
         content = LoadMydFile(LocalPath(fileName));
         if (content.ok()) ReplaceDrawing(std::move(content.points), std::move(content.lines));
     }
-    if (!content.ok()) ShowMessage(LoadFailure(fileName, content));
+    if (!content.ok()) ShowMessage(QStringLiteral("打开失败"), LoadFailureDetail(fileName, content));
 }
 
 void frmmain::mnuSaveTxt_Click() {
