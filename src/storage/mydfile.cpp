@@ -518,7 +518,7 @@ bool WriteDrawing(int fd, const PointList& points, const LineList& lines) {
 }
 
 // Devices and pipes get no file beside them; they are written as they are.
-bool SaveToSpecialFile(const std::string& path, const PointList& points, const LineList& lines) {
+bool SaveToDeviceOrPipe(const std::string& path, const PointList& points, const LineList& lines) {
     // Non-blocking open: a pipe without a reader fails instead of hanging.
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) return false;
@@ -569,7 +569,7 @@ bool SaveMydFile(const std::string& path, const PointList& points, const LineLis
         }
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) return SaveToSpecialFile(target, points, lines);
+    if (exists && !S_ISREG(st.st_mode)) return SaveToDeviceOrPipe(target, points, lines);
     if (exists && ::access(target.c_str(), W_OK) != 0) return false;  // a protected file stays protected
 
     std::string temporary;
