@@ -170,33 +170,6 @@ TEST_F(MydFile, LoadThenSaveReproducesTheFile) {
     EXPECT_EQ(Read(out), bytes);
 }
 
-TEST_F(MydFile, MarkerDecidesPointOrLine) {
-    Open(Write("markers.myd",
-               "0 1 1 2 3 4  5\r\n"
-               "2 2 1 2 3 4  5\r\n"
-               "3 3 1 2 3 4  5\r\n"
-               "1.0 4 1 2\r\n"
-               "text 5 1 2 3 4  5\r\n"
-               "1 6 3 4\r\n"));
-    ASSERT_TRUE(messages->shown.isEmpty());
-    ASSERT_EQ(form->pntArray.Count(), 2);
-    ASSERT_EQ(form->lineArray.Count(), 4);
-    EXPECT_EQ(form->pntArray.Item(1)->pntNO, 4.0f);
-    EXPECT_EQ(form->pntArray.Item(2)->pntNO, 6.0f);
-    EXPECT_EQ(form->lineArray.Item(4)->ID, 5.0f);
-    EXPECT_EQ(form->lineArray.Item(4)->color, 5.0f);
-}
-
-TEST_F(MydFile, LineFeedsAloneAndNoEndOnTheLastLine) {
-    Open(Write("lf.myd", "1 1 1 2\n2 1 0 0 10 10  255\n\n1 2 3 4"));
-    ASSERT_TRUE(messages->shown.isEmpty());
-    ASSERT_EQ(form->pntArray.Count(), 2);
-    ASSERT_EQ(form->lineArray.Count(), 1);
-    EXPECT_EQ(form->pntArray.Item(2)->X, 3.0f);
-    EXPECT_EQ(form->pntArray.Item(2)->Y, 4.0f);
-    EXPECT_EQ(form->lineArray.Item(1)->color, 255.0f);
-}
-
 TEST_F(MydFile, EmptyFileGivesAnEmptyDrawing) {
     MakeDrawing();
     Open(Write("empty.myd", ""));
