@@ -131,14 +131,6 @@ TEST_F(DatabaseLayer, TableDefinitionsMakeTheirFieldsInOrderWithTheirTypes) {
     EXPECT_EQ(KindOf([&] { t->CreateField("", dbText); }), Kind::Usage);
 }
 
-TEST_F(DatabaseLayer, ClosedDatabaseRefusesWork) {
-    std::unique_ptr<Database> db = DBEngine::Workspaces(0).CreateDatabase(Path("c.mdb"), dbLangGeneral);
-    db->Close();
-    std::unique_ptr<TableDef> t = db->CreateTableDef("T");
-    t->Fields.Append(t->CreateField("A", dbText));
-    EXPECT_EQ(KindOf([&] { db->TableDefs.Append(*t); }), Kind::Usage);
-}
-
 TEST_F(DatabaseLayer, RecordsetReadsRowsInOrderByNameAndPosition) {
     const std::string file = MakePointDatabase("p.mdb");
     AddPoints(file, {{3, " 1.5", "-2"}, {1, DbValue(), "x"}, {2, "7", DbValue(0.25)}});
@@ -266,12 +258,6 @@ TEST_F(DatabaseLayer, RecordSourceMustBeOneQuery) {
     EXPECT_EQ(KindOf([&] { data.Recordset().AddNew(); }), Kind::Usage);
     EXPECT_EQ(KindOf([&] { data.Recordset().Update(); }), Kind::Usage);
     EXPECT_EQ(KindOf([&] { data.Recordset().SetField(0, DbValue(1)); }), Kind::Usage);
-}
-
-TEST_F(DatabaseLayer, RecordsetBeforeAnyRefreshIsAnError) {
-    Data data;
-    EXPECT_EQ(KindOf([&] { data.Recordset(); }), Kind::Usage);
-    EXPECT_EQ(KindOf([&] { data.CommitTrans(); }), Kind::Usage);
 }
 
 TEST_F(DatabaseLayer, MissingFilesAreReportedAndNeverCreated) {
@@ -466,17 +452,6 @@ TEST_F(DatabaseLayer, AdoControlReadsAndAppendsLikeTheDataControl) {
     ASSERT_EQ(ado.Recordset().RecordCount(), 1);
     EXPECT_EQ(ado.Recordset().Fields("X").Text(), " .5");
     EXPECT_EQ(ado.Recordset().Fields("ID").Number(), 7.0);
-}
-
-TEST(DbValueTest, KeepsItsKind) {
-    EXPECT_TRUE(DbValue().IsEmpty());
-    EXPECT_TRUE(DbValue(1.5).IsNumber());
-    EXPECT_TRUE(DbValue("a").IsText());
-    EXPECT_EQ(DbValue(3).Number(), 3.0);
-    EXPECT_EQ(DbValue(std::string("b")).Text(), "b");
-    EXPECT_NE(DbValue("1"), DbValue(1));
-    EXPECT_THROW(DbValue().Number(), DbError);
-    EXPECT_THROW(DbValue(2).Text(), DbError);
 }
 
 }  // namespace
