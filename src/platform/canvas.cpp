@@ -100,7 +100,6 @@ void Canvas::Box(double x1, double y1, double x2, double y2, uint32_t rgb) { Bat
 void Canvas::Circle(double x, double y, double radius, uint32_t rgb) { Batch(*this).Circle(x, y, radius, rgb); }
 
 void Canvas::SetMousePointer(Pointer pointer) {
-    pointer_ = pointer;
     switch (pointer) {
     case Pointer::Default: setCursor(Qt::ArrowCursor); break;
     case Pointer::Cross: setCursor(Qt::CrossCursor); break;

@@ -18,9 +18,6 @@ public:
 
     explicit Canvas(QSize designSize, QWidget* parent = nullptr);
 
-    // The client size read at load; the user scale is given against it.
-    QSize DesignSize() const { return designSize_; }
-
     // The design client area's top-left corner becomes (x1, y1) and its
     // bottom-right corner (x2, y2). Other client sizes show the same scale
     // around the same centre, so a resize never stretches the drawing.
@@ -48,7 +45,6 @@ public:
     void Circle(double x, double y, double radius, uint32_t rgb);
 
     void SetMousePointer(Pointer pointer);
-    Pointer MousePointer() const { return pointer_; }
 
     const QImage& Screen() const { return screen_; }
 
@@ -99,11 +95,10 @@ protected:
 private:
     void StampDot(QPoint centre, uint32_t rgb);
 
-    QSize designSize_;
+    QSize designSize_;  // the client size read at load: the user scale is given against it
     QImage screen_;
     double centreX_ = 0, centreY_ = 0;   // world position of the client centre
     double unitsPerPixelX_ = 1, unitsPerPixelY_ = -1;
     int drawWidth_ = 1;
     uint32_t backColor_ = 0;  // black
-    Pointer pointer_ = Pointer::Default;
 };
