@@ -1,8 +1,7 @@
 // Cost of one mouse movement during each drag on a small and a huge drawing,
 // and of one pick press (a full repaint) on the huge one.
 //   build/bench_mouse
-#include <QApplication>
-#include <benchmark/benchmark.h>
+#include "qt_bench_main.h"
 #include <random>
 
 #include "view/frmmain.h"
@@ -131,11 +130,4 @@ BENCHMARK(BM_MoveLineMove)->Arg(10)->Arg(1000000);
 BENCHMARK(BM_MoveNodeDrag)->Arg(10)->Arg(1000000);
 BENCHMARK(BM_PickPress)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QT_BENCHMARK_MAIN()

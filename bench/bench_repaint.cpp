@@ -1,10 +1,9 @@
 // Full refresh of the main window against plain batched QPainter calls that
 // paint the same geometry.
 //   build/bench_repaint --benchmark_min_time=1
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <benchmark/benchmark.h>
+#include "qt_bench_main.h"
 #include <random>
 
 #include "model/numtext.h"
@@ -110,11 +109,4 @@ void Args(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Refresh)->Apply(Args);
 BENCHMARK(BM_PlainQPainter)->Apply(Args);
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QT_BENCHMARK_MAIN()

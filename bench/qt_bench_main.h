@@ -1,0 +1,14 @@
+#pragma once
+// main() for benchmarks that need a QApplication (windows, painting, offscreen).
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#define QT_BENCHMARK_MAIN()                                                                         \
+    int main(int argc, char** argv) {                                                              \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
+        QApplication app(argc, argv);                                                              \
+        benchmark::Initialize(&argc, argv);                                                        \
+        benchmark::RunSpecifiedBenchmarks();                                                       \
+        benchmark::Shutdown();                                                                     \
+        return 0;                                                                                  \
+    }
