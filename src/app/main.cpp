@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +24,11 @@ int main(int argc, char* argv[]) {
 
     frmmain form;
     form.show();
+
+    // A drawing named on the command line (the desktop entry passes one) is
+    // loaded once the window is up, so a failure's message shows over it.
+    const QStringList args = QApplication::arguments().mid(1);
+    if (!args.isEmpty()) QTimer::singleShot(0, &form, [&form, file = args.first()] { form.OpenFromCommandLine(file); });
 
     // SIGTERM and SIGINT close the main window the normal way.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
