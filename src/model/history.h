@@ -26,7 +26,8 @@ public:
         float& lastLineID;
     };
 
-    explicit DrawingHistory(std::size_t depth = kDefaultDepth) : depth_(depth < 1 ? 1 : depth) {}
+    DrawingHistory() = default;
+    explicit DrawingHistory(std::size_t depth) : depth_(depth < 1 ? 1 : depth) {}
 
     // Recording, right after the change was made. A new change ends what
     // could be redone. Positions are 1-based: where the record now is
@@ -85,7 +86,7 @@ private:
     bool Moved() const;
     static void Apply(Step& step, const Drawing& d, bool forward);
 
-    std::size_t depth_;
+    std::size_t depth_ = kDefaultDepth;
     std::deque<Step> done_;
     std::vector<Step> undone_;
     std::variant<std::monostate, PointPlace, LinePlace> grabbed_;

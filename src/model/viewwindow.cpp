@@ -40,8 +40,10 @@ std::optional<ViewWindow> ZoomAbout(const ViewWindow& view, double x, double y, 
     const double ay = (y - (double(view.top) + view.bottom) / 2.0) / (double(view.bottom) - view.top);
     const double target = height / factor;
     const bool larger = factor > 1.0;
-    long long lo = std::max(1LL, static_cast<long long>(std::floor(std::min(target * (1 - kHeightTolerance), target - 1))));
-    long long hi = static_cast<long long>(std::ceil(std::max(target * (1 + kHeightTolerance), target + 1)));
+    // Within the tolerance, and always the two whole numbers next to the target.
+    long long lo = static_cast<long long>(
+        std::max(1.0, std::min(std::ceil(target * (1 - kHeightTolerance)), std::floor(target))));
+    long long hi = static_cast<long long>(std::max(std::floor(target * (1 + kHeightTolerance)), std::ceil(target)));
     const long long mid = std::llround(target);
     lo = std::max(lo, mid - kMaxHeightTries);
     hi = std::min({hi, mid + kMaxHeightTries, kShortMax - kShortMin});
