@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include "view/frmmain.h"
 
@@ -43,7 +44,8 @@ bool frmmain::UndoChange() { return StepHistory(false); }
 bool frmmain::RedoChange() { return StepHistory(true); }
 
 bool frmmain::ZoomAt(QPointF canvasPixel, double factor) {
-    const QPointF world = canvas->PixelToWorld(canvasPixel);
+    // The pointer's world position, as the mouse tools take it: its pixel's centre.
+    const QPointF world = canvas->WorldAtPixel(QPoint(qFloor(canvasPixel.x()), qFloor(canvasPixel.y())));
     // The pixels that show the window's height, from the canvas's own scale.
     const double unitsPerPixel = canvas->PixelToWorld({0, 1}).y() - canvas->PixelToWorld({0, 0}).y();
     const double designHeight = (double(viewBottom) - viewTop) / unitsPerPixel;
