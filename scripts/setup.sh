@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk
   xvfb xdotool imagemagick x11-utils
-  dpkg-dev desktop-file-utils qt6-translations-l10n
+  dpkg-dev desktop-file-utils
   clang libclang-rt-dev
 )
 
