@@ -311,6 +311,36 @@ TEST_F(History, ALoadKeepsTheDrawingItReplacedOnce) {
     EXPECT_TRUE(replaced.expired());
 }
 
+// Drawings kept by loads beyond the record budget go, oldest first, with the
+// steps before them; the newest step always stays.
+TEST_F(History, LoadsBeyondTheRecordBudgetDropTheOldestSteps) {
+    s.history = DrawingHistory(100, 10);
+    auto load = [&](int records) {
+        PointList points;
+        LineList lines;
+        for (int i = 0; i < records; ++i) points.Add(Point(float(i)));
+        s.pntArray.Swap(points);
+        s.history.Replaced(std::move(points), std::move(lines), 0, 0);
+    };
+    load(4);   // keeps the empty drawing
+    for (int i = 0; i < 5; ++i) {
+        s.pntArray.Add(Point(++s.lastPntNO));
+        s.history.Added(s.pntArray.Item(s.pntArray.Count()), s.pntArray.Count());
+    }
+    load(4);   // keeps 9
+    EXPECT_EQ(s.history.KeptRecords(), 9u);
+    EXPECT_EQ(s.history.UndoSteps(), 7u);
+    load(20);  // keeps 4 more: 13, so the first two loads' steps and those between go
+    EXPECT_EQ(s.history.KeptRecords(), 4u);
+    EXPECT_EQ(s.history.UndoSteps(), 1u);
+    load(1);   // keeps 20: over the budget, but the newest step stays
+    EXPECT_EQ(s.history.UndoSteps(), 1u);
+    EXPECT_EQ(s.history.KeptRecords(), 20u);
+    EXPECT_TRUE(Undo());
+    EXPECT_EQ(s.pntArray.Count(), 20);
+    EXPECT_EQ(s.history.KeptRecords(), 1u);  // undone, the step keeps the other drawing
+}
+
 // A long random run of every kind of change: undoing all of it passes back
 // through every earlier drawing, and redoing all of it forward again.
 TEST_F(History, UndoAndRedoRetraceARandomRun) {

@@ -29,7 +29,17 @@ void DrawingHistory::Record(Step step) {
     Release();
     undone_.clear();
     done_.push_back(std::move(step));
-    while (done_.size() > depth_) done_.pop_front();
+    while (done_.size() > depth_ || (done_.size() > 1 && KeptRecords() > recordBudget_)) done_.pop_front();
+}
+
+std::size_t DrawingHistory::KeptRecords() const {
+    std::size_t n = 0;
+    auto count = [&n](const Step& step) {
+        if (const auto* r = std::get_if<Replacement>(&step)) n += std::size_t(r->points.Count() + r->lines.Count());
+    };
+    for (const Step& step : done_) count(step);
+    for (const Step& step : undone_) count(step);
+    return n;
 }
 
 void DrawingHistory::Replaced(PointList&& points, LineList&& lines, float lastPntNO, float lastLineID) {

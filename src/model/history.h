@@ -13,10 +13,13 @@
 // the counters: a number handed out once is not handed out again.
 //
 // A load keeps the drawing it replaced, once, inside its step; undoing or
-// redoing it swaps the two drawings, so no step copies a drawing.
+// redoing it swaps the two drawings, so no step copies a drawing. The history
+// keeps the last `depth` steps, and fewer only while the drawings kept by its
+// loads hold more than `recordBudget` records: ten loads of a million shapes.
 class DrawingHistory {
 public:
     static constexpr std::size_t kDefaultDepth = 100;
+    static constexpr std::size_t kDefaultRecordBudget = 10'000'000;
 
     // What the steps act on: the two collections and the two counters.
     struct Drawing {
@@ -27,7 +30,8 @@ public:
     };
 
     DrawingHistory() = default;
-    explicit DrawingHistory(std::size_t depth) : depth_(depth < 1 ? 1 : depth) {}
+    explicit DrawingHistory(std::size_t depth, std::size_t recordBudget = kDefaultRecordBudget)
+        : depth_(depth < 1 ? 1 : depth), recordBudget_(recordBudget) {}
 
     // Recording, right after the change was made. A new change ends what
     // could be redone. Positions are 1-based: where the record now is
@@ -56,6 +60,8 @@ public:
     std::size_t UndoSteps() const { return done_.size(); }
     std::size_t RedoSteps() const { return undone_.size(); }
     std::size_t Depth() const { return depth_; }
+    // Records of the drawings that the loads' steps keep.
+    std::size_t KeptRecords() const;
 
 private:
     // A record that went into the drawing (inDrawing) or out of it.
@@ -87,6 +93,7 @@ private:
     static void Apply(Step& step, const Drawing& d, bool forward);
 
     std::size_t depth_ = kDefaultDepth;
+    std::size_t recordBudget_ = kDefaultRecordBudget;
     std::deque<Step> done_;
     std::vector<Step> undone_;
     std::variant<std::monostate, PointPlace, LinePlace> grabbed_;
