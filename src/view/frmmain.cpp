@@ -474,6 +474,7 @@ void frmmain::closeEvent(QCloseEvent* event) {
     // Nothing is saved and nothing asks: the drawing is simply discarded.
     pntArray.Clear();
     lineArray.Clear();
+    history = DrawingHistory();
     Timer1->stop();
     if (lineInfo_) lineInfo_->close();
     if (pntInfo_) pntInfo_->close();
