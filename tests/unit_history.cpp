@@ -252,6 +252,38 @@ TEST_F(History, AHeldDragIsRecordedBeforeTheNextChange) {
     EXPECT_TRUE(s.history.CanUndo());
     Undo();
     EXPECT_TRUE(Snapshot(s) == start);
+
+    // And redo: the held drag is a new change, so there is nothing to redo.
+    ASSERT_TRUE(s.history.CanRedo());
+    s.history.Grab(l);
+    l->ep.Y = 30;
+    EXPECT_FALSE(Redo());
+    EXPECT_EQ(l->ep.Y, 30.0f);
+    Undo();
+    EXPECT_TRUE(Snapshot(s) == start);
+}
+
+// Should the drawing have changed behind the history's back, a step still
+// acts on its own record, and puts it back within the collection.
+TEST_F(History, StepsFindTheirRecordsWhereverTheyAre) {
+    Fill();
+    auto added = Point(9);
+    s.pntArray.Add(added);
+    s.history.Added(added, 4);
+    s.pntArray.Insert(1, Point(10));  // not recorded
+    ASSERT_EQ(s.pntArray.Item(4)->pntNO, 3.0f);
+    Undo();
+    ASSERT_EQ(s.pntArray.Count(), 4);
+    EXPECT_EQ(s.pntArray.PositionOf(added.get()), 0);
+    EXPECT_EQ(s.pntArray.Item(4)->pntNO, 3.0f);
+
+    auto removed = s.lineArray.Item(3);
+    s.lineArray.Remove(3);
+    s.history.Removed(removed, 3);
+    s.lineArray.Remove(1);  // not recorded
+    Undo();
+    ASSERT_EQ(s.lineArray.Count(), 2);
+    EXPECT_EQ(s.lineArray.Item(2), removed);
 }
 
 TEST_F(History, KeepsTheLastHundredSteps) {
@@ -318,8 +350,12 @@ TEST_F(History, LoadsBeyondTheRecordBudgetDropTheOldestSteps) {
     auto load = [&](int records) {
         PointList points;
         LineList lines;
-        for (int i = 0; i < records; ++i) points.Add(Point(float(i)));
+        for (int i = 0; i < records; ++i) {
+            if (i % 2) lines.Add(Line(float(i)));
+            else points.Add(Point(float(i)));
+        }
         s.pntArray.Swap(points);
+        s.lineArray.Swap(lines);
         s.history.Replaced(std::move(points), std::move(lines), 0, 0);
     };
     load(4);   // keeps the empty drawing
@@ -337,7 +373,7 @@ TEST_F(History, LoadsBeyondTheRecordBudgetDropTheOldestSteps) {
     EXPECT_EQ(s.history.UndoSteps(), 1u);
     EXPECT_EQ(s.history.KeptRecords(), 20u);
     EXPECT_TRUE(Undo());
-    EXPECT_EQ(s.pntArray.Count(), 20);
+    EXPECT_EQ(s.pntArray.Count() + s.lineArray.Count(), 20);
     EXPECT_EQ(s.history.KeptRecords(), 1u);  // undone, the step keeps the other drawing
 }
 

@@ -25,9 +25,9 @@ double PixelY(const ViewWindow& v, double y) { return (v.top - y) / double(v.top
 TEST(ZoomAbout, ThePointUnderThePointerStays) {
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> share(0, 1);
-    int checked = 0, tall = 0;
+    int checked = 0, tall = 0, taller = 0;
     for (int run = 0; run < 300; ++run) {
-        ViewWindow v = StartView();
+        ViewWindow v = run % 3 ? StartView() : ViewWindow{-3000, 2000, 3000, -2000};
         for (int notch = 0; notch < 30; ++notch) {
             const double fx = share(rng), fy = share(rng);
             const double x = v.left + fx * (v.right - v.left), y = v.top - fy * (v.top - v.bottom);
@@ -42,6 +42,13 @@ TEST(ZoomAbout, ThePointUnderThePointerStays) {
             ASSERT_TRUE(factor > 1 ? height < oldHeight : height > oldHeight);
             const double error = std::fabs(PixelY(*zoomed, y) - fy * kDesignHeight);
             ASSERT_LE(error, 0.5 * kDesignHeight / std::max(target - 1, 0.5) + 1e-9) << "height " << oldHeight;
+            // A unit is less than a pixel: the factor holds as well as whole
+            // numbers allow, unless the 16-bit edges are near.
+            if (oldHeight >= 1000 && std::abs(zoomed->top) < 30000 && std::abs(zoomed->bottom) < 30000) {
+                ASSERT_LE(error, 0.5);
+                ASSERT_LE(std::fabs(height - target), 1.0);
+                ++taller;
+            }
             if (oldHeight >= 300) {
                 ASSERT_LE(error, 1.0) << "height " << oldHeight << ", pointer at " << fy << " of it";
                 ++tall;
@@ -52,6 +59,19 @@ TEST(ZoomAbout, ThePointUnderThePointerStays) {
     }
     EXPECT_GT(checked, 5000);
     EXPECT_GT(tall, 1000);
+    EXPECT_GT(taller, 1000);
+}
+
+TEST(ViewFits, SomethingVisibleWithinTheFields) {
+    EXPECT_TRUE(ViewFits(-1, 1, 1, -1));
+    EXPECT_TRUE(ViewFits(-1e-3, 32767, 1e-3, -32768));
+    EXPECT_FALSE(ViewFits(1, 1, 1, -1));    // no width
+    EXPECT_FALSE(ViewFits(2, 1, 1, -1));    // turned over
+    EXPECT_FALSE(ViewFits(-1, 0, 1, 0));    // no height
+    EXPECT_FALSE(ViewFits(-1, 32768, 1, 0));
+    EXPECT_FALSE(ViewFits(-1, 0, 1, -32769));
+    EXPECT_FALSE(ViewFits(-INFINITY, 1, 1, -1));
+    EXPECT_FALSE(ViewFits(-1, 1, NAN, -1));
 }
 
 TEST(ZoomAbout, StepsThatWouldLeaveNothingOrOverflowAreRefused) {
@@ -68,6 +88,10 @@ TEST(ZoomAbout, StepsThatWouldLeaveNothingOrOverflowAreRefused) {
     // Nothing sensible to keep under the pointer.
     EXPECT_FALSE(ZoomAbout(StartView(), NAN, 0, 1.25, kDesignHeight));
     EXPECT_FALSE(ZoomAbout(StartView(), 0, 0, 1.0, kDesignHeight));
+    // Narrow ones too, as long as they stay visible.
+    const auto narrow = ZoomAbout({-0.25, 10, 0.25, -10}, 0.1, 0, 1.25, kDesignHeight);
+    ASSERT_TRUE(narrow);
+    EXPECT_DOUBLE_EQ(narrow->right - narrow->left, 0.4);
     // Small windows still move in the asked direction.
     ViewWindow v{-1, 1, 1, -1};
     for (int i = 0; i < 20; ++i) {
