@@ -2,6 +2,7 @@
 // 500,000 lines) in the real main window, offscreen: how the resident memory
 // grows with loads, undo and redo, and what an undo or redo costs.
 //   build/bench_history
+// BM_HistoryOnly times the history's own work without the window's refresh.
 // The memory figures are counters of BM_MemoryOfLoadsAndUndo (MB of resident
 // memory after each stage, measured after malloc_trim).
 #include <malloc.h>
@@ -134,6 +135,34 @@ void BM_UndoRedoDeleteFirstPoint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UndoRedoDeleteFirstPoint)->Unit(benchmark::kMillisecond);
+
+// The history's own part of the two above, without the refresh.
+void BM_HistoryOnly(benchmark::State& state) {
+    const bool load = state.range(0) == 1;
+    MainState s;
+    for (int i = 1; i <= kPerKind; ++i) {
+        auto p = std::make_shared<CPoint>();
+        p->pntNO = float(i);
+        s.pntArray.Add(p);
+    }
+    if (load) {
+        PointList other;
+        LineList lines;
+        other.Add(std::make_shared<CPoint>());
+        s.pntArray.Swap(other);
+        s.history.Replaced(std::move(other), std::move(lines), 0, 0);
+    } else {
+        auto first = s.pntArray.Item(1);
+        s.pntArray.Remove(1);
+        s.history.Removed(first, 1);
+    }
+    for (auto _ : state) {
+        s.history.Undo(s.Drawing());
+        s.history.Redo(s.Drawing());
+    }
+    state.SetLabel(load ? "load of 500,000 points" : "delete of the first of 500,000 points");
+}
+BENCHMARK(BM_HistoryOnly)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
