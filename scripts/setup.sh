@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk
   xvfb xdotool imagemagick x11-utils
+  dpkg-dev desktop-file-utils
   clang libclang-rt-dev
 )
 

@@ -445,3 +445,128 @@ TEST_F(MouseTools, DeleteRemovesThePickedRecordNotAnEarlierTwin) {
     EXPECT_EQ(s.lineArray.Item(1), l1);
     (void)l2;
 }
+
+// What the tools hand to the history: one step per change, none for a press
+// that changes nothing.
+TEST_F(MouseTools, EachToolRecordsItsChangeForUndo) {
+    auto undo = [&] { return s.history.Undo(s.Drawing()); };
+    auto redo = [&] { return s.history.Redo(s.Drawing()); };
+
+    OnlyTool(&MainState::addPntMode);
+    Down(1, 2);
+    OnlyTool(&MainState::addLineMode);
+    Down(0, 0);
+    Move(5, 5);
+    Down(9, 9);
+    ASSERT_EQ(s.history.UndoSteps(), 2u);
+    auto point = s.pntArray.Item(1);
+    auto line = s.lineArray.Item(1);
+    EXPECT_TRUE(undo());
+    EXPECT_TRUE(s.lineArray.Empty());
+    EXPECT_TRUE(undo());
+    EXPECT_TRUE(s.pntArray.Empty());
+    EXPECT_TRUE(redo() && redo());
+    EXPECT_EQ(s.pntArray.Item(1), point);
+    EXPECT_EQ(s.lineArray.Item(1), line);
+
+    // Edit-point drag: a press without a movement is no change.
+    OnlyTool(&MainState::editPntMode);
+    Down(1, 2);
+    Up(1, 2);
+    EXPECT_EQ(s.history.UndoSteps(), 2u);
+    Down(1, 2);
+    Move(30, 40);
+    Up(31, 41);
+    EXPECT_EQ(s.history.UndoSteps(), 3u);
+    undo();
+    EXPECT_EQ(point->X, 1.0f);
+    EXPECT_EQ(point->Y, 2.0f);
+    redo();
+    EXPECT_EQ(point->X, 30.0f);
+
+    // Line move and node drag.
+    OnlyTool(&MainState::moveLineMode);
+    Down(2, 2);
+    Move(12, -3);
+    Up(12, -3);
+    EXPECT_EQ(line->sp.X, 10.0f);
+    EXPECT_EQ(line->ep.Y, 0.0f);
+    OnlyTool(&MainState::editLineNodeMode);
+    Down(15, 0);   // choose the line
+    Down(15, 0);   // grab its end node
+    Move(40, 40);
+    Up(50, 60);
+    EXPECT_EQ(line->ep.X, 50.0f);
+    EXPECT_EQ(s.history.UndoSteps(), 5u);
+    undo();
+    EXPECT_EQ(line->ep.X, 15.0f);
+    EXPECT_EQ(line->ep.Y, 0.0f);
+    undo();
+    EXPECT_EQ(line->sp.X, 0.0f);
+    EXPECT_EQ(line->sp.Y, 0.0f);
+    EXPECT_EQ(line->ep.X, 5.0f);
+    EXPECT_EQ(line->ep.Y, 5.0f);
+
+    // Deleting, then undoing, puts the record back where it was.
+    AddPoint(7, 60, 60);
+    OnlyTool(&MainState::getPntMode);
+    Down(1, 2);
+    DeletePoint(s, ui);
+    ASSERT_EQ(s.pntArray.Count(), 1);
+    undo();
+    ASSERT_EQ(s.pntArray.Count(), 2);
+    EXPECT_EQ(s.pntArray.Item(1), point);
+    EXPECT_EQ(s.lastPntNO, 1.0f);
+}
+
+// Ending a gesture for undo: the add-line tool forgets its first click, a
+// drag is committed where the last movement left it.
+TEST_F(MouseTools, EndGestureCommitsDragsAndForgetsAFirstClick) {
+    EndGesture(s, ui);
+    EXPECT_EQ(ui.refreshes, 0);
+
+    OnlyTool(&MainState::addLineMode);
+    Down(0, 0);
+    ASSERT_TRUE(GestureUnderWay(s));
+    EndGesture(s, ui);
+    EXPECT_EQ(s.lineClickCount, 0);
+    EXPECT_TRUE(s.addLineMode);
+    EXPECT_FALSE(GestureUnderWay(s));
+
+    auto p = AddPoint(1, 0, 0);
+    OnlyTool(&MainState::editPntMode);
+    Down(0, 0);
+    Move(20, 20);
+    EndGesture(s, ui);
+    EXPECT_FALSE(s.pntDragging);
+    Move(40, 40);  // the mouse is still down, but nothing follows it now
+    Up(40, 40);
+    EXPECT_EQ(p->X, 20.0f);
+    ASSERT_TRUE(s.history.Undo(s.Drawing()));
+    EXPECT_EQ(p->X, 0.0f);
+
+    auto l = AddLine(1, 100, 0, 110, 0);
+    OnlyTool(&MainState::editLineNodeMode);
+    Down(110, 0);
+    Down(110, 0);
+    Move(120, 30);
+    ASSERT_TRUE(GestureUnderWay(s));
+    EndGesture(s, ui);
+    EXPECT_EQ(s.pickedNode, 0);
+    EXPECT_EQ(l->ep.X, 120.0f);
+    Move(130, 50);
+    EXPECT_EQ(l->ep.X, 120.0f);
+    ASSERT_TRUE(s.history.Undo(s.Drawing()));
+    EXPECT_EQ(l->ep.X, 110.0f);
+    EXPECT_EQ(l->ep.Y, 0.0f);
+
+    OnlyTool(&MainState::moveLineMode);
+    Down(105, 0);
+    Move(105, 10);
+    EndGesture(s, ui);
+    EXPECT_FALSE(l->IsSelect);
+    Move(105, 30);
+    EXPECT_EQ(l->sp.Y, 10.0f);
+    ASSERT_TRUE(s.history.Undo(s.Drawing()));
+    EXPECT_EQ(l->sp.Y, 0.0f);
+}

@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +15,17 @@ void OnTerminate(int) {
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(signalPipe[0], &byte, 1);
 }
+
+// The first argument that is no option; "--" ends the options.
+QString DrawingArgument(const QStringList& args) {
+    bool options = true;
+    for (const QString& arg : args.mid(1)) {
+        if (options && arg == QLatin1String("--")) options = false;
+        else if (!options || !arg.startsWith(QLatin1Char('-'))) return arg;
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -22,6 +35,11 @@ int main(int argc, char* argv[]) {
 
     frmmain form;
     form.show();
+
+    // A drawing named on the command line (the desktop entry passes one) is
+    // loaded once the window is up, so a failure's message shows over it.
+    const QString file = DrawingArgument(QApplication::arguments());
+    if (!file.isEmpty()) QTimer::singleShot(0, &form, [&form, file] { form.OpenFromCommandLine(file); });
 
     // SIGTERM and SIGINT close the main window the normal way.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {

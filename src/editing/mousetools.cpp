@@ -72,6 +72,7 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
             line->color = s.lineColor;
             line->IsSelect = false;
             s.lineArray.Add(line);
+            s.history.Added(line, s.lineArray.Count());
             DrawLine(ui, line->sp, line->ep, ColorToRgb(line->color));
             s.lineClickCount = 0;
         }
@@ -86,6 +87,7 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
         point->IsSelect = false;
         point->pntNO = s.lastPntNO;
         s.pntArray.Add(point);
+        s.history.Added(point, s.pntArray.Count());
         ui.Dot(X, Y, kPointRgb);
         DescribePoint(ui, texts::kAddedPointInfo, *point);
     }
@@ -102,6 +104,7 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
             if (s.editPntMode) {
                 s.pntDragging = true;
                 s.draggedPoint = hit;
+                s.history.Grab(hit);
             }
             DescribePoint(ui, texts::kSelectedInfo, *hit);
             if (s.shapeToAttribMode) ui.ShowPointInfo(*hit);
@@ -127,6 +130,7 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
                 s.pntDragging = true;
                 SetPosition(s.TmpPoint(), X, Y);
                 s.pickedLine = hit;
+                s.history.Grab(hit);
             }
             ui.SetPanel(2, texts::kSelectedInfo);
             if (s.shapeToAttribMode) ui.ShowLineInfo(*hit);
@@ -143,6 +147,7 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
                 s.pickedNode = node;
                 ui.SetPointer(MousePointer::SizeAll);
                 s.nodeDragging = true;
+                if (s.lineArray.PositionOf(s.pickedLine.get())) s.history.Grab(s.pickedLine);
             } else {
                 s.pickedNode = 0;
                 s.nodeLineChosen = false;
@@ -247,11 +252,35 @@ void MouseUp(MainState& s, EditorSurface& ui, float X, float Y) {
         ui.SetPointer(MousePointer::Default);
         s.nodeDragging = false;
     }
+
+    // A shape that moved between its press and now is one change.
+    s.history.Release();
+}
+
+bool GestureUnderWay(const MainState& s) {
+    return (s.addLineMode && s.lineClickCount == 1) || s.pntDragging || (s.pickedLine && s.pickedLine->IsSelect) ||
+           s.pickedNode > 0;
+}
+
+void EndGesture(MainState& s, EditorSurface& ui) {
+    if (s.addLineMode && s.lineClickCount == 1) s.lineClickCount = 0;
+    // A drag ends as its release would, where the last movement left it.
+    if (s.pntDragging || (s.pickedLine && s.pickedLine->IsSelect) || s.pickedNode > 0) {
+        const CPoint last = s.TmpPoint();
+        MouseUp(s, ui, last.X, last.Y);
+        // Also what a release leaves running, such as a node of a line that
+        // is no longer in the drawing.
+        s.pntDragging = false;
+        if (s.pickedLine) s.pickedLine->IsSelect = false;
+        s.pickedNode = 0;
+        s.nodeDragging = false;
+    }
 }
 
 namespace {
 template <class List, class Ref>
-void DeletePicked(bool toolOn, const Ref& picked, List& list, const char* message, EditorSurface& ui) {
+void DeletePicked(bool toolOn, const Ref& picked, List& list, DrawingHistory& history, const char* message,
+                  EditorSurface& ui) {
     if (!toolOn || !picked) {
         ui.Message(message);
         return;
@@ -259,15 +288,16 @@ void DeletePicked(bool toolOn, const Ref& picked, List& list, const char* messag
     // The picked record itself goes, never another one that shares its number.
     if (const int position = list.PositionOf(picked.get())) {
         list.Remove(position);
+        history.Removed(picked, position);
         ui.Refresh();
     }
 }
 }  // namespace
 
 void DeletePoint(MainState& s, EditorSurface& ui) {
-    DeletePicked(s.getPntMode, s.pickedPoint, s.pntArray, texts::kPickPointFirst, ui);
+    DeletePicked(s.getPntMode, s.pickedPoint, s.pntArray, s.history, texts::kPickPointFirst, ui);
 }
 
 void DeleteLine(MainState& s, EditorSurface& ui) {
-    DeletePicked(s.getLineMode, s.pickedLine, s.lineArray, texts::kPickLineFirst, ui);
+    DeletePicked(s.getLineMode, s.pickedLine, s.lineArray, s.history, texts::kPickLineFirst, ui);
 }

@@ -15,6 +15,13 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y);
 void MouseMove(MainState& s, EditorSurface& ui, float X, float Y);
 void MouseUp(MainState& s, EditorSurface& ui, float X, float Y);
 
+// The add-line tool waits for its second click, or a drag is under way.
+bool GestureUnderWay(const MainState& s);
+// Ends it the way the tools end it themselves: the add-line tool forgets its
+// first click, a drag is committed as its release would commit it where the
+// last movement left it. Nothing changes when nothing is under way.
+void EndGesture(MainState& s, EditorSurface& ui);
+
 // Delete the picked point or line; a message when the pick tool is off or
 // nothing has been picked.
 void DeletePoint(MainState& s, EditorSurface& ui);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "model/history.h"
 #include "model/store.h"
 
 // The main window's shared state: the drawing, the counters, the highlight
@@ -58,4 +59,8 @@ struct MainState {
 
     // After a load: never hand out a number that a loaded record already has.
     void SetCountersAfterLoad();
+
+    // The changes made to the drawing, for undo and redo.
+    DrawingHistory history;
+    DrawingHistory::Drawing Drawing() { return {pntArray, lineArray, lastPntNO, lastLineID}; }
 };

@@ -21,6 +21,10 @@ public:
     // position runs from 1 to Count()
     const Ref& Item(int position) const { return items_.at(static_cast<std::size_t>(position - 1)); }
     void Remove(int position) { items_.erase(items_.begin() + (position - 1)); }
+    // Puts a record at `position` (1 to Count() + 1); the later ones move down.
+    void Insert(int position, Ref record) {
+        items_.insert(items_.begin() + (position - 1), std::move(record));
+    }
 
     // Removes from the last position down to the first.
     void Clear() {

@@ -122,6 +122,7 @@ frmmain::frmmain(QSize clientSize, QWidget* parent)
     connect(canvas, &Canvas::MouseUp, this, &frmmain::Form_MouseUp);
 
     FormLoad(clientSize);
+    BuildNavigation();
     resize(sizeHint());
     Timer1->start();
 }
@@ -282,9 +283,11 @@ void frmmain::BuildStatusBar() {
 }
 
 void frmmain::ReplaceDrawing(PointList&& points, LineList&& lines) {
+    const float pnt = lastPntNO, line = lastLineID;
     pntArray.Swap(points);
     lineArray.Swap(lines);
     SetCountersAfterLoad();
+    history.Replaced(std::move(points), std::move(lines), pnt, line);  // the drawing before, kept once
     Refresh();
 }
 
@@ -380,14 +383,15 @@ bool frmmain::StepView(int inward) {
     const int step = 10 * inward;
     const double left = viewLeft + step, right = viewRight - step;
     const int top = viewTop - step, bottom = viewBottom + step;
-    const bool visible = right - left > 0 && top - bottom > 0;
-    const bool fits = bottom >= std::numeric_limits<int16_t>::min() && bottom <= std::numeric_limits<int16_t>::max() &&
-                      top >= std::numeric_limits<int16_t>::min() && top <= std::numeric_limits<int16_t>::max();
-    if (!visible || !fits) return false;
-    viewLeft = left;
-    viewTop = top;
-    viewRight = right;
-    viewBottom = static_cast<int16_t>(bottom);
+    if (!ViewFits(left, top, right, bottom)) return false;
+    return SetView({left, top, right, static_cast<int16_t>(bottom)});
+}
+
+bool frmmain::SetView(const ViewWindow& view) {
+    viewLeft = view.left;
+    viewTop = view.top;
+    viewRight = view.right;
+    viewBottom = view.bottom;
     canvas->SetScale(viewLeft, viewTop, viewRight, viewBottom);
     Refresh();
     return true;
@@ -432,6 +436,14 @@ void frmmain::Form_MouseUp(int, int, float X, float Y) { MouseUp(*this, *surface
 void frmmain::mnuDelePoint_Click() { DeletePoint(*this, *surface_); }
 void frmmain::mnuDeleLine_Click() { DeleteLine(*this, *surface_); }
 
+bool frmmain::StepHistory(bool forward) {
+    const bool ended = GestureUnderWay(*this);
+    EndGesture(*this, *surface_);
+    const bool changed = forward ? history.Redo(Drawing()) : history.Undo(Drawing());
+    if (ended || changed) Refresh();
+    return changed;
+}
+
 // ---- selection timer ----
 
 void frmmain::Timer1_Timer() {
@@ -462,6 +474,7 @@ void frmmain::closeEvent(QCloseEvent* event) {
     // Nothing is saved and nothing asks: the drawing is simply discarded.
     pntArray.Clear();
     lineArray.Clear();
+    history = DrawingHistory();
     Timer1->stop();
     if (lineInfo_) lineInfo_->close();
     if (pntInfo_) pntInfo_->close();

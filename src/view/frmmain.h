@@ -8,6 +8,7 @@
 #include "editing/surface.h"
 
 #include "model/mainstate.h"
+#include "model/viewwindow.h"
 #include "platform/canvas.h"
 #include "platform/commondialog.h"
 #include "platform/messagebox.h"
@@ -51,8 +52,21 @@ public:
 
     // Replaces the whole drawing with loaded collections: the counters follow
     // the loaded records and the area is refreshed. Picks, highlight records,
-    // tool modes and pFileName stay as they are.
+    // tool modes and pFileName stay as they are. Undo brings the drawing back.
     void ReplaceDrawing(PointList&& points, LineList&& lines);
+
+    // Undo and redo of the changes to the drawing, on Ctrl+Z and on Ctrl+Y or
+    // Ctrl+Shift+Z. A gesture under way ends first; the area is refreshed.
+    // False when there was nothing to undo or redo.
+    bool UndoChange();
+    bool RedoChange();
+
+    // The view beyond the fixed steps: a wheel notch zooms by kWheelZoom
+    // about the pointer, the arrow keys and the sideways or Ctrl wheel pan by
+    // a tenth. A refused step changes nothing and returns false.
+    static constexpr double kWheelZoom = 1.25;
+    bool ZoomAt(QPointF canvasPixel, double factor);
+    bool PanBy(int right, int up);
 
     // A modal message with an OK button.
     void ShowMessage(const QString& text, const QString& detail = QString());
@@ -95,6 +109,13 @@ public:
     void mnuOpenTxt_Click();
     void mnuSaveTxt_Click();
 
+    // The loads of mnuOpenTxt and mnuOpenDatasourceFile once a file is chosen.
+    void OpenTxtFile(const QString& fileName);
+    void OpenDatasourceFile(const QString& fileName);
+    // A file named at start: a drawing database (.mdb, or a database by its
+    // first bytes) as 打开数据库文件(Data) loads it, anything else as 打开文件.
+    void OpenFromCommandLine(const QString& fileName);
+
     void ChooseLineColor();         // toolbar button 10
     void mnuShapeToAttrib_Click();  // toggles the shape-to-attribute query
 
@@ -121,6 +142,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The wheel and the arrow keys on the drawing area; the window's undo
+    // keys also while the pen-width box has the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Runs a modal query window; closing the main window closes it too.
     int RunQueryWindow(QDialog& window);
 
@@ -134,6 +158,12 @@ private:
     void BuildToolbar();
     void BuildStatusBar();
     bool StepView(int inward);
+    bool SetView(const ViewWindow& view);
+    void BuildNavigation();
+    bool StepHistory(bool forward);
+    void Wheel(QPointF canvasPixel, QPoint angleDelta, Qt::KeyboardModifiers modifiers);
+
+    WheelNotches zoomNotches_, panAcrossNotches_, panUpNotches_;
 
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;

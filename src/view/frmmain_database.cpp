@@ -24,9 +24,7 @@ void Fail(frmmain& form, const char* what, const std::string& file, const std::e
                      QString::fromStdString(file) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
 }
 
-void Load(frmmain& form, DbRoute route) {
-    std::string file;
-    if (!ChooseDatabase(form, false, file)) return;
+void Load(frmmain& form, DbRoute route, const std::string& file) {
     LoadedDrawing drawing;
     try {
         drawing = LoadDrawing(route, file);
@@ -37,6 +35,11 @@ void Load(frmmain& form, DbRoute route) {
     form.ReplaceDrawing(std::move(drawing.points), std::move(drawing.lines));
     // The data-control load names the current database; the ADO load doesn't.
     if (route == DbRoute::Data) form.pFileName = file;
+}
+
+void Load(frmmain& form, DbRoute route) {
+    std::string file;
+    if (ChooseDatabase(form, false, file)) Load(form, route, file);
 }
 
 void SaveNew(frmmain& form, DbRoute route) {
@@ -58,6 +61,7 @@ void SaveNew(frmmain& form, DbRoute route) {
 
 void frmmain::mnuOpenDatasourceFile_Click() { Load(*this, DbRoute::Data); }
 void frmmain::mnuOpenDatasourceFileForAdo_Click() { Load(*this, DbRoute::Ado); }
+void frmmain::OpenDatasourceFile(const QString& fileName) { Load(*this, DbRoute::Data, fileName.toStdString()); }
 void frmmain::mnuSaveDatasourceFile2_Click() { SaveNew(*this, DbRoute::Data); }
 void frmmain::mnuSaveDatasourceFileForAdo_Click() { SaveNew(*this, DbRoute::Ado); }
 

@@ -1,6 +1,8 @@
 // The text drawing file commands of the main window.
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <filesystem>
 
 #include "storage/mydfile.h"
 #include "view/frmmain.h"
@@ -28,6 +30,19 @@ QString LoadFailureDetail(const QString& fileName, const MydContent& content) {
     return fileName + QStringLiteral("\n第 %1 行：").arg(content.line) + reason;
 }
 
+// A drawing database by its name, or by its first bytes: ours are SQLite
+// files, and Access files name their engine at byte 4.
+bool IsDatabaseFile(const QString& fileName) {
+    if (QFileInfo(fileName).suffix().compare(QLatin1String("mdb"), Qt::CaseInsensitive) == 0) return true;
+    std::error_code ec;  // a pipe would block the open
+    if (!std::filesystem::is_regular_file(LocalPath(fileName), ec)) return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(19);
+    return head.startsWith(QByteArray("SQLite format 3\0", 16)) || head.mid(4) == "Standard Jet DB" ||
+           head.mid(4) == "Standard ACE DB";
+}
+
 // A busy pointer while a large drawing is read or written.
 class BusyPointer {
 public:
@@ -44,8 +59,10 @@ public:
 void frmmain::mnuOpenTxt_Click() {
     CommonDialog1->Filter = QString::fromUtf8(kMydFilter);
     if (!CommonDialog1->ShowOpen(this)) return;
-    const QString fileName = CommonDialog1->FileName;
+    OpenTxtFile(CommonDialog1->FileName);
+}
 
+void frmmain::OpenTxtFile(const QString& fileName) {
     MydContent content;
     {
         BusyPointer busy;
@@ -64,4 +81,12 @@ void frmmain::mnuSaveTxt_Click() {
         saved = SaveMydFile(LocalPath(CommonDialog1->FileName), pntArray, lineArray);
     }
     if (!saved) ShowMessage(QStringLiteral("保存失败"));
+}
+
+// As if the file had been chosen in the shared dialog of the command.
+void frmmain::OpenFromCommandLine(const QString& fileName) {
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    CommonDialog1->FileName = path;
+    if (IsDatabaseFile(path)) OpenDatasourceFile(path);
+    else OpenTxtFile(path);
 }

@@ -2,11 +2,17 @@
 //   e2e_probe canvas SHOT            -> "x y" of the drawing area's top-left corner
 //   e2e_probe pixel SHOT X Y         -> "r g b" of one pixel
 //   e2e_probe changed A B X Y W H    -> number of pixels that differ in the rectangle
+//   e2e_probe count SHOT R G B X Y W H  -> number of pixels of that colour in the rectangle
+//   e2e_probe groups SHOT R G B X Y W H -> "x y" of each group of pixels of that colour
+//                                        in the rectangle, left to right (groups are
+//                                        apart by more than 3 columns)
 #include <QColor>
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -60,5 +66,32 @@ int main(int argc, char** argv) {
         std::printf("%d\n", n);
         return 0;
     }
-    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H");
+    if (argc >= 10 && (std::strcmp(argv[1], "count") == 0 || std::strcmp(argv[1], "groups") == 0)) {
+        QImage img(argv[2]);
+        if (img.isNull()) return Fail("cannot read the screenshot");
+        const QRgb wanted = qRgb(std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+        const int x = std::atoi(argv[6]), y = std::atoi(argv[7]), w = std::atoi(argv[8]), h = std::atoi(argv[9]);
+        struct Group {
+            int lastX, n;
+            long sumX, sumY;
+        };
+        std::vector<Group> groups;
+        int n = 0;
+        for (int i = std::max(x, 0); i < std::min(x + w, img.width()); ++i)
+            for (int j = std::max(y, 0); j < std::min(y + h, img.height()); ++j) {
+                if ((img.pixel(i, j) & 0xFFFFFF) != (wanted & 0xFFFFFF)) continue;
+                ++n;
+                if (groups.empty() || i - groups.back().lastX > 3) groups.push_back({i, 0, 0, 0});
+                Group& g = groups.back();
+                g.lastX = i;
+                ++g.n;
+                g.sumX += i;
+                g.sumY += j;
+            }
+        if (argv[1][0] == 'c') std::printf("%d\n", n);
+        else
+            for (const Group& g : groups) std::printf("%ld %ld\n", g.sumX / g.n, g.sumY / g.n);
+        return 0;
+    }
+    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H | count|groups SHOT R G B X Y W H");
 }

@@ -1,5 +1,6 @@
 # Sourced by the end-to-end scripts: a private X server and the editor in it.
-# Needs: PROGRAM (the editor), WORK (a folder for screenshots and logs).
+# Needs: PROGRAM (the editor), WORK (a folder for screenshots and logs), PROBE
+# (e2e_probe, for expect_pixel).
 
 xvfb_pid=""
 app_pid=""
@@ -27,9 +28,9 @@ start_xvfb() {
   export DISPLAY=":$(head -n1 "$WORK/display")"
 }
 
-# Starts the editor and waits for its window; sets WINDOW.
+# Starts the editor with the given arguments and waits for its window; sets WINDOW.
 start_editor() {
-  "$PROGRAM" >"$WORK/pointline.log" 2>&1 &
+  "$PROGRAM" "$@" >"$WORK/pointline.log" 2>&1 &
   app_pid=$!
   WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --class pointline | head -n1) ||
     fail "the editor's window did not appear"
@@ -39,6 +40,19 @@ start_editor() {
 }
 
 shot() { import -window root "$WORK/$1.png"; }
+
+# Expects a colour at a screen position; a busy machine may repaint late, so
+# the screenshot is taken anew for a while.   expect_pixel X Y "R G B" WHAT SHOT
+expect_pixel() {
+  local got
+  for _ in $(seq 20); do
+    got=$("$PROBE" pixel "$WORK/$5.png" "$1" "$2")
+    [[ "$got" == "$3" ]] && return 0
+    sleep 0.25
+    shot "$5"
+  done
+  fail "$4: pixel ($1, $2) is ($got), expected ($3)"
+}
 
 # Moves the pointer (xdotool's --sync can wait for seconds under Xvfb).
 move_to() {
