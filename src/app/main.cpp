@@ -4,7 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/fonts.h"
+#include "platform/session.h"
 #include "view/frmmain.h"
 
 namespace {
@@ -18,7 +18,7 @@ void OnTerminate(int) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pointline"));
-    UseChineseFont(app);
+    Session session(app);
 
     frmmain form;
     form.show();
