@@ -449,7 +449,7 @@ TEST_F(Query, EditingACellNeverReachesTheDatabase) {
         QTest::keyClicks(editor, "777");
         QTest::keyClick(editor, Qt::Key_Return);
         // The grid commits the edit on its next turn; the refusal follows.
-        QTest::qWaitFor([&] { return !messages->shown.isEmpty(); }, 2000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !messages->shown.isEmpty(); }, 2000));
         // The edit is refused with a message, and the cell shows the stored value again.
         EXPECT_EQ(m->index(0, 1).data().toString(), "-40");
         EXPECT_EQ(messages->shown, QStringList{"数据只读，不能修改"});

@@ -13,16 +13,10 @@ class QApplication;
 class Session {
 public:
     explicit Session(QApplication& app);
-    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // False when Qt's Chinese translations were not found: its dialogs then
-    // speak English.
-    bool QtTextsInChinese() const { return qtTextsLoaded_; }
-
 private:
     QTemporaryDir settings_;
-    QTranslator qtTexts_;
-    bool qtTextsLoaded_ = false;
+    QTranslator qtTexts_;  // leaves the application when it goes
 };

@@ -51,15 +51,21 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 
 // ---- RecordSelector ----
 
-RecordSelector::RecordSelector(QTableView* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
+RecordSelector::RecordSelector(QWidget* grid) : QHeaderView(Qt::Vertical, grid) {
     setFixedWidth(TwipsRect(0, 0, 180, 0).width());
     setSectionsClickable(true);
     setHighlightSections(false);
 }
 
+// The grid shares its selection model with its headers: its current row is ours.
+void RecordSelector::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QHeaderView::currentChanged(current, previous);
+    viewport()->update();
+}
+
 void RecordSelector::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     QHeaderView::paintSection(painter, rect, logicalIndex);
-    if (logicalIndex != grid_->currentIndex().row()) return;
+    if (!selectionModel() || logicalIndex != selectionModel()->currentIndex().row()) return;
     // A small black triangle pointing at the row.
     const int h = std::min(rect.height() - 4, 7) | 1;
     const int w = (h + 1) / 2;
@@ -172,7 +178,6 @@ AttribTableWindow::AttribTableWindow(const char* name, const char* caption, QSiz
             [this](const QModelIndex& current) {
                 if (!current.isValid()) return;
                 Data1.Recordset().SetAbsolutePosition(current.row());
-                DBGrid1->verticalHeader()->viewport()->update();
                 CurrentRowChanged(current.row());
             });
     // The data source is read-only: say so after the grid has closed its editor.

@@ -43,13 +43,11 @@ private:
 class RecordSelector : public QHeaderView {
     Q_OBJECT
 public:
-    explicit RecordSelector(QTableView* grid);
+    explicit RecordSelector(QWidget* grid);
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
-
-private:
-    QTableView* grid_;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 };
 
 // A record navigation bar: first, previous, caption, next, last.
