@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libsqlite3-dev sqlite3
   libgtest-dev libbenchmark-dev
-  fonts-noto-cjk
+  fonts-noto-cjk qt6-translations-l10n
   xvfb xdotool imagemagick x11-utils
   dpkg-dev desktop-file-utils
   clang libclang-rt-dev

@@ -1,5 +1,6 @@
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <cmath>
 
@@ -277,6 +278,44 @@ TEST_F(Editing, InformationWindowsShowThePickAndHideAtTheNextPress) {
     Click(0, 40.2);
     ASSERT_TRUE(form->LineInfo());
     EXPECT_EQ(form->LineInfo()->Text1(0)->text(), "2");
+}
+
+TEST(InformationWindowPlace, RightOfTheMainWindowElseLeftAndAlwaysOnTheScreen) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize size(290, 270);
+    struct Case {
+        QRect owner;
+        QPoint at;
+        const char* what;
+    };
+    for (const Case& k : {Case{{0, 0, 940, 650}, {940, 0}, "fits on the right"},
+                          Case{{40, 30, 940, 650}, {980, 30}, "fits on the right, level with the top"},
+                          Case{{400, 100, 940, 650}, {110, 100}, "fits on the left only"},
+                          Case{{100, 0, 940, 650}, {990, 0}, "fits nowhere: the side with more room"},
+                          Case{{250, 0, 940, 650}, {0, 0}, "fits nowhere, more room on the left"},
+                          Case{{990, 600, 940, 650}, {700, 530}, "kept above the screen's bottom"},
+                          Case{{-500, -40, 940, 650}, {440, 0}, "kept below the screen's top"}})
+        EXPECT_EQ(PlaceBeside(k.owner, size, screen), k.at) << k.what;
+}
+
+TEST_F(Editing, InformationWindowsOpenBesideTheMainWindow) {
+    AddPointRecord(1, 10, 10);
+    AddLineRecord(1, -60, 40, 60, 40, 65535);
+    form->move(400, 30);  // room on the left only, on this screen
+    QTest::qWait(20);
+    form->MenuItem("mnuShapeToAttrib")->trigger();
+    QTest::mouseClick(form->Command[1], Qt::LeftButton);
+    Click(10, 10);
+    QTest::mouseClick(form->Command[4], Qt::LeftButton);
+    Click(0, 40);
+    const QRect main = form->frameGeometry();
+    for (QWidget* info : {static_cast<QWidget*>(form->PntInfo()), static_cast<QWidget*>(form->LineInfo())}) {
+        ASSERT_TRUE(info);
+        const QRect r = info->frameGeometry();
+        EXPECT_EQ(r.topLeft(), PlaceBeside(main, r.size(), form->screen()->availableGeometry()));
+        EXPECT_FALSE(r.intersects(main)) << r.x() << "," << r.y();
+        EXPECT_EQ(r.top(), main.top());
+    }
 }
 
 TEST_F(Editing, InformationWindowLayouts) {

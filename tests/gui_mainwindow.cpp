@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -212,6 +213,78 @@ TEST_F(MainWindow, PenWidthFromTheComboAppliesToDotsAndLines) {
     EXPECT_EQ(CountInRow(dot.y() - 3, kPointColour), 3);  // a disc, not a square
     EXPECT_EQ(PixelAt(dot + QPoint(-3, -3)), Background());
     EXPECT_EQ(CountInColumn(Px(0, -30).x(), kYellow), 7);
+}
+
+TEST_F(MainWindow, PenWidthComesOnlyFromAChoiceInTheList) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QComboBox* combo = form->Combo1;
+    QLineEdit* edit = combo->lineEdit();
+    // Typing a width and leaving the box with Return or Tab chooses nothing.
+    for (Qt::Key leave : {Qt::Key_Return, Qt::Key_Tab}) {
+        edit->setFocus();
+        ASSERT_TRUE(edit->hasFocus());
+        edit->clear();
+        QTest::keyClicks(edit, "5");
+        QTest::keyClick(edit, leave);
+        EXPECT_EQ(canvas().DrawWidth(), 1) << leave;
+    }
+    EXPECT_EQ(combo->currentText(), "5");  // the typed text stays
+    // The list still chooses, by the mouse and by the arrow keys.
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(2, 0)).center());
+    EXPECT_EQ(canvas().DrawWidth(), 3);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Down);
+    EXPECT_EQ(combo->currentText(), "4");
+    EXPECT_EQ(canvas().DrawWidth(), 4);
+}
+
+TEST_F(MainWindow, ToolButtonsAreNoPartOfTheDrawingArea) {
+    // Over a button or the pen-width box the pointer is the normal arrow,
+    // whatever the tool has made of the drawing area's pointer.
+    for (int tool : {4, 6}) {
+        form->Toolbar1_ButtonClick(tool);
+        ASSERT_NE(canvas().cursor().shape(), Qt::ArrowCursor);
+        for (QPushButton* b : form->Command) EXPECT_EQ(b->cursor().shape(), Qt::ArrowCursor) << tool;
+        EXPECT_EQ(form->Combo1->cursor().shape(), Qt::ArrowCursor) << tool;
+    }
+
+    // A move over a button is no move over the drawing: the rubber band stays.
+    form->Command4_Click();
+    ASSERT_TRUE(form->addLineMode);
+    Click(-100, 60);
+    MoveTo(-20, 40);
+    const QPointF end = World(-20, 40);
+    const QImage band = canvas().Screen().copy();
+    for (QWidget* over : {static_cast<QWidget*>(form->Command[5]), static_cast<QWidget*>(form->Combo1)}) {
+        QTest::mouseMove(over, over->rect().center());
+        EXPECT_EQ(form->TmpPoint().X, float(end.x())) << over->objectName().toStdString();
+        EXPECT_EQ(form->TmpPoint().Y, float(end.y())) << over->objectName().toStdString();
+        EXPECT_EQ(canvas().Screen(), band) << over->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindow, DrawingAreaKeepsItsSizeWhenThePanelsGetTheirFirstTexts) {
+    ASSERT_EQ(canvas().size(), QSize(938, 577));
+    AddPointRecord(1, 30, 30);
+    AddLineRecord(1, -40, 0, 40, 0, 65535);
+    form->Refresh();
+    form->Command2_Click();
+    Click(30, 30);
+    form->Command5_Click();
+    Click(0, 0);  // the first pick of a line: red squares on both nodes
+    QTest::qWait(50);  // let a layout change, if any, resize and repaint
+    EXPECT_EQ(canvas().size(), QSize(938, 577));
+    EXPECT_EQ(form->viewTop, 100);
+    EXPECT_EQ(PixelAtWorld(41, 1), kRed);
+    EXPECT_EQ(PixelAtWorld(-41, -1), kRed);
+    for (const char* text : {"当前行为：开始加点", "坐标：X=1.234568E+07   Y=-0.3333333", "", "  "}) {
+        for (int panel = 1; panel <= 4; ++panel) form->SetPanelText(panel, QString::fromUtf8(text));
+        QTest::qWait(20);
+        EXPECT_EQ(canvas().size(), QSize(938, 577)) << text;
+    }
 }
 
 TEST_F(MainWindow, ToolButtonsSitAtTheirPlacesWithTheirCaptions) {

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextLayout>
+#include <QGlyphRun>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
@@ -179,6 +181,27 @@ TEST_F(Query, TypingTheKindWithoutChoosingStillSearchesPoints) {
     EXPECT_EQ(form->selectedLine.ID, -1.0f);
 }
 
+TEST_F(Query, TypingTheKindAndLeavingTheBoxStillSearchesPoints) {
+    SaveSample();
+    for (Qt::Key leave : {Qt::Key_Tab, Qt::Key_Return}) {
+        int16_t kind = 0;
+        Search("1", [leave](frmAttribToShape& w) {
+            w.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+            QLineEdit* edit = w.Combo1->lineEdit();
+            edit->setFocus();
+            edit->selectAll();
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QStringLiteral("线"), Qt::NoModifier);
+            ASSERT_EQ(w.Combo1->currentText(), "线");
+            QTest::keyClick(edit, leave);
+        }, [&](frmAttribToShape& w) { kind = w.shapeType; });
+        EXPECT_EQ(kind, 1) << leave;
+        EXPECT_EQ(form->selectedPoint.pntNO, 1.0f) << leave;
+        EXPECT_EQ(form->selectedPoint.X, -40.0f) << leave;
+        EXPECT_EQ(form->selectedLine.ID, -1.0f) << leave;
+    }
+}
+
 TEST_F(Query, AnIdNotInTheTableClosesSilentlyAndStopsTheEarlierBlink) {
     SaveSample();
     Search("3");
@@ -304,6 +327,89 @@ TEST_F(Query, PointTableListsTheDatabaseAndAClickedRowBlinks) {
     form->MenuItem("mnuShowPointData")->trigger();
 }
 
+namespace {
+// Pixels of a widget's picture that are nearly black: a marker or a glyph.
+int DarkPixels(QWidget* w, QRect area = {}) {
+    const QImage img = w->grab(area.isNull() ? w->rect() : area).toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 80;
+    return n;
+}
+
+// Whether every character of `text` has a glyph in `font` or in a fallback face.
+bool EveryGlyphFound(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns())
+        for (quint32 glyph : run.glyphIndexes())
+            if (glyph == 0) return false;
+    return true;
+}
+}  // namespace
+
+TEST_F(Query, RecordSelectorMarksTheCurrentRowAndArrowKeysMoveTheRecord) {
+    SaveSample();
+    form->Timer1->stop();
+    InModal<frmAllPntAttrib>([&](frmAllPntAttrib& w) {
+        QHeaderView* selector = w.DBGrid1->verticalHeader();
+        EXPECT_GE(selector->width(), 10);
+        EXPECT_LE(selector->width(), 16);
+        auto marked = [&](int row) {
+            return DarkPixels(selector, QRect(0, selector->sectionViewportPosition(row), selector->width(),
+                                              selector->sectionSize(row))) > 0;
+        };
+        EXPECT_TRUE(marked(0));
+        EXPECT_FALSE(marked(1));
+
+        // A click on the selector acts as a click on its row.
+        QTest::mouseClick(selector->viewport(), Qt::LeftButton, {},
+                          QPoint(selector->width() / 2, selector->sectionViewportPosition(2) + selector->sectionSize(2) / 2));
+        EXPECT_EQ(form->selectedPoint.pntNO, 3.0f);
+        EXPECT_TRUE(form->Timer1->isActive());
+        EXPECT_EQ(w.Data1.Recordset().AbsolutePosition(), 2);
+        EXPECT_TRUE(marked(2));
+        EXPECT_FALSE(marked(0));
+
+        // The arrow keys move Data1's record with the row, and blink nothing.
+        form->Timer1->stop();
+        QTest::keyClick(w.DBGrid1, Qt::Key_Up);
+        EXPECT_EQ(w.DBGrid1->currentIndex().row(), 1);
+        EXPECT_EQ(w.Data1.Recordset().AbsolutePosition(), 1);
+        EXPECT_EQ(w.MSFlexGrid1->currentIndex().row(), 1);
+        EXPECT_TRUE(marked(1));
+        EXPECT_EQ(form->selectedPoint.pntNO, 3.0f);
+        EXPECT_FALSE(form->Timer1->isActive());
+        w.ClickRow(w.DBGrid1->currentIndex().row());
+        EXPECT_EQ(form->selectedPoint.pntNO, 2.0f);
+    });
+    form->MenuItem("mnuShowPointData")->trigger();
+}
+
+TEST_F(Query, NavigationBarShowsItsCaptionAndArrowsThatDraw) {
+    SaveSample();
+    InModal<frmAllPntAttrib>([&](frmAllPntAttrib& w) {
+        QLabel* caption = w.Data1Bar->caption;
+        EXPECT_GE(caption->contentsRect().width(), caption->fontMetrics().horizontalAdvance("Data1"));
+        EXPECT_LE(w.Data1Bar->width(), 80);
+        const auto buttons = w.Data1Bar->findChildren<QToolButton*>();
+        ASSERT_EQ(buttons.size(), 4);
+        for (QToolButton* b : buttons) {
+            EXPECT_TRUE(b->text().isEmpty() ? !b->icon().isNull() : EveryGlyphFound(b->text(), b->font()))
+                << b->text().toStdString();
+            EXPECT_GT(DarkPixels(b), 4) << b->text().toStdString();
+        }
+        QTest::mouseClick(buttons.at(3), Qt::LeftButton);  // last
+        EXPECT_EQ(w.Data1.Recordset().AbsolutePosition(), 2);
+        QTest::mouseClick(buttons.at(1), Qt::LeftButton);  // previous
+        EXPECT_EQ(w.Data1.Recordset().AbsolutePosition(), 1);
+        EXPECT_EQ(w.DBGrid1->currentIndex().row(), 1);
+    });
+    form->MenuItem("mnuShowPointData")->trigger();
+}
+
 TEST_F(Query, LineTableClickBlinksTheLineAndStopsThePoint) {
     SaveSample();
     form->selectedPoint.pntNO = 1;
@@ -342,12 +448,22 @@ TEST_F(Query, EditingACellNeverReachesTheDatabase) {
         editor->selectAll();
         QTest::keyClicks(editor, "777");
         QTest::keyClick(editor, Qt::Key_Return);
-        QCoreApplication::processEvents();  // the grid commits the edit on its next turn
-        EXPECT_EQ(m->index(0, 1).data().toString(), "777");
-        // The click reads the record, not the edited cell.
+        // The grid commits the edit on its next turn; the refusal follows.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !messages->shown.isEmpty(); }, 2000));
+        // The edit is refused with a message, and the cell shows the stored value again.
+        EXPECT_EQ(m->index(0, 1).data().toString(), "-40");
+        EXPECT_EQ(messages->shown, QStringList{"数据只读，不能修改"});
         w.ClickRow(0);
         EXPECT_EQ(form->selectedPoint.X, -40.0f);
         QTest::keyClick(w.DBGrid1, Qt::Key_Down);  // leave the row
+        // Typing the stored value again changes nothing and is no refusal.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the old editor
+        w.DBGrid1->edit(cell);
+        editor = w.DBGrid1->viewport()->findChild<QLineEdit*>();
+        ASSERT_TRUE(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::qWait(50);
+        EXPECT_EQ(messages->shown.size(), 1);
     });
     form->MenuItem("mnuShowPointData")->trigger();
     EXPECT_EQ(FileBytes(file), before);

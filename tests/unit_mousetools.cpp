@@ -335,6 +335,30 @@ TEST_F(MouseTools, NodeCommitWritesThePickedLineEvenWithADuplicateID) {
     EXPECT_EQ(first->sp.Y, 30.0f);
 }
 
+TEST_F(MouseTools, NodeToolGrabsNothingOfALineNoLongerInTheDrawing) {
+    s.getLineMode = true;
+    s.editLineNodeMode = true;
+    auto gone = AddLine(1, 0, 0, 20, 0);
+    Down(10, 0);
+    ASSERT_TRUE(s.nodeLineChosen);
+    ASSERT_EQ(s.pickedLine, gone);
+    DeleteLine(s, ui);
+    ASSERT_EQ(s.lineArray.Count(), 0);
+
+    // A press on its old end node grabs nothing, and nothing follows the pointer.
+    Down(20, 0);
+    EXPECT_EQ(s.pickedNode, 0);
+    EXPECT_FALSE(s.nodeDragging);
+    EXPECT_FALSE(s.nodeLineChosen);
+    Up(20, 0);
+    ui.calls.clear();
+    Move(40, 30);
+    Move(60, 10);
+    EXPECT_TRUE(ui.calls.empty());
+    EXPECT_EQ(gone->ep.X, 20.0f);
+    EXPECT_EQ(ui.pointer, MousePointer::Default);
+}
+
 TEST_F(MouseTools, PickLineWithNodeToolInOnePress) {
     s.getLineMode = true;
     s.editLineNodeMode = true;

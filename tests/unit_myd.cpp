@@ -284,13 +284,34 @@ TEST(MydReader, LineEndsOfEveryKindAndEmptyLines) {
     EXPECT_TRUE(ParseMyd("\r\n\r\n").ok());
 }
 
+TEST(MydReader, BlankLinesAndADosEndOfFileAreNoRecords) {
+    const PointList expected = Points({{1, 1, 1}, {2, 2, 2}});
+    for (const char* text : {"1 1 1 1\r\n   \r\n1 2 2 2\r\n", "  \r\n1 1 1 1\r\n \t \r\n1 2 2 2\r\n \r\n",
+                             "1 1 1 1\r\n1 2 2 2\r\n\x1a", "1 1 1 1\r\n1 2 2 2\x1a", "1 1 1 1\n \n1 2 2 2\n\t\n\x1a"}) {
+        const MydContent c = ParseMyd(text);
+        ASSERT_TRUE(c.ok()) << text;
+        ExpectSameDrawing(expected, LineList{}, c.points, c.lines);
+    }
+    EXPECT_TRUE(ParseMyd("\x1a").ok());
+    EXPECT_TRUE(ParseMyd("   ").ok());
+    // A line after a blank one still names its own number.
+    const MydContent bad = ParseMyd("1 1 1 1\r\n  \r\n1 2\r\n");
+    EXPECT_EQ(bad.problem, MydProblem::TooFewFields);
+    EXPECT_EQ(bad.line, 3);
+    // The end-of-file byte anywhere but at the very end is a control byte like any other.
+    for (const char* text : {"1 1 1 1\x1a\r\n", "1 1 1 1\r\n\x1a\r\n1 2 2 2\r\n", "1 1 1 1\r\n\x1a\x1a", "\x1b"}) {
+        const MydContent c = ParseMyd(text);
+        EXPECT_EQ(c.problem, MydProblem::NotText) << text;
+    }
+}
+
 TEST(MydReader, TooFewFieldsNamesTheLine) {
     struct Case {
         const char* text;
         int64_t line;
     };
     for (const Case& k : {Case{"1 2 3\r\n", 1}, Case{"1\r\n", 1}, Case{"2 1 0 0 10 10\r\n", 1},
-                          Case{"1 1 1 1\r\n2 1 0 0 10\r\n", 2}, Case{"   \r\n", 1}, Case{"1 1 1 1\r\n\r\n1 2", 3},
+                          Case{"1 1 1 1\r\n2 1 0 0 10\r\n", 2}, Case{"1 \r\n", 1}, Case{"1 1 1 1\r\n\r\n1 2", 3},
                           Case{"1 1 1 1\n1 2 3 \n", 2}, Case{"1 1 1 1\r\n2 1 0 0 10 10  255\r\n1.0 7 8", 3}}) {
         const MydContent c = ParseMyd(k.text);
         EXPECT_EQ(c.problem, MydProblem::TooFewFields) << k.text;

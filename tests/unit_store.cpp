@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "model/mainstate.h"
 
 namespace {
@@ -89,4 +91,29 @@ TEST(Store, CountersAfterLoadNeverReuseALoadedNumber) {
     empty.SetCountersAfterLoad();
     EXPECT_EQ(empty.lastPntNO, 0.0f);
     EXPECT_EQ(empty.lastLineID, 0.0f);
+}
+
+TEST(Store, LoadedNumbersWhereFloatsStopCountingLeaveTheCounters) {
+    // From 2^24 on, adding 1.0 to a 32-bit float gives the same number again.
+    struct Case {
+        std::vector<float> loaded;
+        float counter;
+    };
+    for (const Case& k : {Case{{1, 16777216}, 2}, Case{{1, 16777215}, 16777215}, Case{{3e7f, 2, 1e30f}, 3},
+                          Case{{16777218, 5}, 5}}) {
+        MainState s;
+        for (float n : k.loaded) s.pntArray.Add(Point(n));
+        for (float n : k.loaded) s.lineArray.Add(Line(n));
+        s.SetCountersAfterLoad();
+        EXPECT_EQ(s.lastPntNO, k.counter) << k.loaded[0];
+        EXPECT_EQ(s.lastLineID, k.counter) << k.loaded[0];
+    }
+    // The two points added after "1 16777216 0 0" get distinct numbers.
+    MainState s;
+    s.pntArray.Add(Point(16777216));
+    s.SetCountersAfterLoad();
+    const float first = s.lastPntNO += 1.0f;
+    const float second = s.lastPntNO += 1.0f;
+    EXPECT_EQ(first, 2.0f);
+    EXPECT_EQ(second, 3.0f);
 }

@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/fonts.h"
+#include "platform/session.h"
 #include "view/frmmain.h"
 
 namespace {
@@ -31,7 +31,7 @@ QString DrawingArgument(const QStringList& args) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pointline"));
-    UseChineseFont(app);
+    Session session(app);
 
     frmmain form;
     form.show();

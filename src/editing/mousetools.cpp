@@ -137,10 +137,12 @@ void MouseDown(MainState& s, EditorSurface& ui, float X, float Y) {
         }
     }
 
-    // 8. Line nodes: grab a node of the chosen line, or choose a line.
+    // 8. Line nodes: grab a node of the chosen line, or choose a line. A line
+    //    deleted or loaded away since it was chosen has no nodes to grab.
     if (s.editLineNodeMode) {
         if (s.nodeLineChosen) {
-            const int16_t node = s.pickedLine ? PickLineNode(X, Y, *s.pickedLine) : 0;
+            const bool inDrawing = s.pickedLine && s.lineArray.PositionOf(s.pickedLine.get()) != 0;
+            const int16_t node = inDrawing ? PickLineNode(X, Y, *s.pickedLine) : 0;
             if (node != 0) {
                 const CPoint& grabbed = node == 1 ? s.pickedLine->sp : s.pickedLine->ep;
                 SetPosition(s.TmpPoint(), grabbed.X, grabbed.Y);

@@ -58,6 +58,8 @@ struct MainState {
     }
 
     // After a load: never hand out a number that a loaded record already has.
+    // Loaded numbers from 2^24 up, where floats stop counting by one, are left
+    // out, so new records keep getting distinct numbers.
     void SetCountersAfterLoad();
 
     // The changes made to the drawing, for undo and redo.

@@ -15,8 +15,8 @@ QString CommonDialog::QtNameFilter(const QString& filter) {
 
 bool QtCommonDialog::ShowFile(QWidget* owner, bool save) {
     QFileDialog dialog(owner);
+    // Qt's own dialog; a save asks before it replaces a file, and "no" writes nothing.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QtNameFilter(Filter));

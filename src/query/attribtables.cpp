@@ -3,7 +3,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QToolButton>
+#include <algorithm>
 
 #include "model/numtext.h"
 #include "platform/fonts.h"
@@ -24,8 +27,6 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    const auto edit = edits_.constFind({index.row(), index.column()});
-    if (edit != edits_.constEnd()) return *edit;
     return Text(rs_.Value(index.row(), index.column()));
 }
 
@@ -41,34 +42,91 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole) return false;
-    edits_[{index.row(), index.column()}] = value.toString();
-    emit dataChanged(index, index);
-    return true;
+    if (value.toString() != data(index, Qt::EditRole).toString()) {
+        emit EditRefused();
+        emit dataChanged(index, index);  // the grid shows the stored value again
+    }
+    return false;
+}
+
+// ---- RecordSelector ----
+
+RecordSelector::RecordSelector(QWidget* grid) : QHeaderView(Qt::Vertical, grid) {
+    setFixedWidth(TwipsRect(0, 0, 180, 0).width());
+    setSectionsClickable(true);
+    setHighlightSections(false);
+}
+
+// The grid shares its selection model with its headers: its current row is ours.
+void RecordSelector::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QHeaderView::currentChanged(current, previous);
+    viewport()->update();
+}
+
+void RecordSelector::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    if (!selectionModel() || logicalIndex != selectionModel()->currentIndex().row()) return;
+    // A small black triangle pointing at the row.
+    const int h = std::min(rect.height() - 4, 7) | 1;
+    const int w = (h + 1) / 2;
+    const QPoint tip(rect.center().x() + w / 2, rect.center().y());
+    const QPoint points[3] = {tip, tip + QPoint(-w, -h / 2), tip + QPoint(-w, h / 2)};
+    painter->save();
+    painter->setClipRect(rect);  // the style leaves an empty clip behind
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(Qt::black);
+    painter->setBrush(Qt::black);
+    painter->drawPolygon(points, 3);
+    painter->restore();
 }
 
 // ---- DataNavigator ----
+
+namespace {
+// The arrows of the navigation bar, drawn here: the fonts at hand have no
+// glyphs for "first" and "last".
+QIcon NavigationIcon(int step) {
+    QPixmap pixmap(6, 7);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const bool back = step < 0;
+    const bool toEnd = step == -2 || step == 2;
+    // A triangle four columns wide and seven rows high, drawn column by
+    // column so that it stays crisp; "first" and "last" add a bar.
+    const int left = toEnd ? 2 : 1;
+    for (int c = 0; c < 4; ++c) {
+        const int half = back ? c : 3 - c;
+        const int x = back ? left + c : 5 - left - 3 + c;
+        p.fillRect(x, 3 - half, 1, 2 * half + 1, Qt::black);
+    }
+    if (toEnd) p.fillRect(back ? 0 : 5, 0, 1, 7, Qt::black);
+    return QIcon(pixmap);
+}
+}  // namespace
 
 DataNavigator::DataNavigator(const QString& text, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Data1"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    auto arrow = [this, layout](const char* glyph, int step) {
+    auto arrow = [this, layout](int step) {
         auto* b = new QToolButton(this);
-        b->setText(QString::fromUtf8(glyph));
+        b->setIcon(NavigationIcon(step));
+        b->setIconSize(QSize(6, 7));
         b->setAutoRaise(false);
-        b->setFixedWidth(14);
+        b->setFixedWidth(10);
         connect(b, &QToolButton::clicked, this, [this, step] { emit Move(step); });
         layout->addWidget(b);
     };
-    arrow("⏮", -2);
-    arrow("◀", -1);
+    arrow(-2);
+    arrow(-1);
     caption = new QLabel(text, this);
     caption->setAlignment(Qt::AlignCenter);
-    caption->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    caption->setFont(ChineseFont(8));
+    caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(text));
     layout->addWidget(caption, 1);
-    arrow("▶", +1);
-    arrow("⏭", +2);
+    arrow(+1);
+    arrow(+2);
 }
 
 // ---- AttribTableWindow ----
@@ -80,7 +138,8 @@ QTableView* MakeGrid(QWidget* parent, const char* name, QRect twips) {
     grid->setGeometry(TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     grid->setFont(ChineseFont(9));
     grid->horizontalHeader()->setFont(ChineseFont(9));
-    grid->verticalHeader()->setVisible(true);  // the record selector column
+    grid->setVerticalHeader(new RecordSelector(grid));
+    grid->verticalHeader()->setVisible(true);
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
     grid->horizontalHeader()->setFixedHeight(grid->fontMetrics().height() + 6);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -113,12 +172,23 @@ AttribTableWindow::AttribTableWindow(const char* name, const char* caption, QSiz
     model_ = new RecordsetModel(Data1.Recordset(), this);
     DBGrid1->setModel(model_);
     connect(DBGrid1, &QTableView::clicked, this, [this](const QModelIndex& index) { ClickRow(index.row()); });
+    connect(DBGrid1->verticalHeader(), &QHeaderView::sectionClicked, this, &AttribTableWindow::ClickRow);
+    // Whatever moves the grid's row (arrow keys, clicks, the bar) moves the record.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid()) return;
+                Data1.Recordset().SetAbsolutePosition(current.row());
+                CurrentRowChanged(current.row());
+            });
+    // The data source is read-only: say so after the grid has closed its editor.
+    MessageBox* box = &messages;
+    connect(model_, &RecordsetModel::EditRefused, this,
+            [this, box] { box->Show(this, QStringLiteral("数据只读，不能修改")); }, Qt::QueuedConnection);
     if (model_->rowCount() > 0) DBGrid1->setCurrentIndex(model_->index(0, 0));
 }
 
 void AttribTableWindow::SetCurrentRow(int row) {
-    Recordset& rs = Data1.Recordset();
-    rs.SetAbsolutePosition(row);
+    Data1.Recordset().SetAbsolutePosition(row);
     const int column = std::max(0, DBGrid1->currentIndex().column());
     DBGrid1->setCurrentIndex(model_->index(row, column));
 }
@@ -150,8 +220,11 @@ frmAllPntAttrib::frmAllPntAttrib(const std::string& databaseName, MessageBox& me
         const int current = Data1.Recordset().AbsolutePosition();
         const int row = step == -2 ? 0 : step == 2 ? count - 1 : std::clamp(current + step, 0, count - 1);
         SetCurrentRow(row);
-        MSFlexGrid1->setCurrentIndex(model_->index(row, 0));
     });
+}
+
+void frmAllPntAttrib::CurrentRowChanged(int row) {
+    if (MSFlexGrid1->model()) MSFlexGrid1->setCurrentIndex(model_->index(row, 0));
 }
 
 void frmAllPntAttrib::DBGrid1_Click() {

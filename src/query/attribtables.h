@@ -1,7 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QDialog>
-#include <QHash>
+#include <QHeaderView>
 #include <QTableView>
 #include <functional>
 #include <string>
@@ -14,8 +14,9 @@ class QToolButton;
 class MessageBox;
 
 // The rows of a recordset for a grid: one column per field, headed by its
-// name. Cells can be edited in the grid, but the edits stay in the grid: the
-// recordset is read-only and nothing is written back.
+// name. A cell can be edited in the grid, but the recordset is read-only: an
+// edit that changes the value is refused (EditRefused), and the cell shows the
+// stored value again.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -30,9 +31,23 @@ public:
 
     static QString Text(const DbValue& value);
 
+signals:
+    void EditRefused();
+
 private:
     const Recordset& rs_;
-    QHash<QPair<int, int>, QString> edits_;
+};
+
+// The record selector: a narrow column before the rows with a marker on the
+// current row.
+class RecordSelector : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit RecordSelector(QWidget* grid);
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 };
 
 // A record navigation bar: first, previous, caption, next, last.
@@ -62,7 +77,9 @@ public:
 protected:
     AttribTableWindow(const char* name, const char* caption, QSize clientTwips, QRect gridTwips,
                       const std::string& databaseName, const char* recordSource, MessageBox& messages);
+    // The grid's current row and Data1's current record move together.
     void SetCurrentRow(int row);
+    virtual void CurrentRowChanged(int) {}
     virtual void DBGrid1_Click() = 0;
     RecordsetModel* model_ = nullptr;
 };
@@ -77,6 +94,7 @@ public:
     DataNavigator* Data1Bar = nullptr;   // the visible bar of Data1
 
 protected:
+    void CurrentRowChanged(int row) override;
     void DBGrid1_Click() override;
 
 private:

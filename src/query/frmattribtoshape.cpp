@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/fonts.h"
+#include "platform/listcombo.h"
 #include "platform/messagebox.h"
 #include "query/dbrecord.h"
 #include "platform/twips.h"
@@ -44,6 +45,7 @@ frmAttribToShape::frmAttribToShape(const std::string& databaseName, MessageBox& 
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    ChooseOnlyFromList(Combo1);  // typing the kind does not choose it
     Combo1->addItem(QStringLiteral("点"));
     Combo1->addItem(QStringLiteral("线"));
     Combo1->setEditText(QStringLiteral("点"));

@@ -1,7 +1,22 @@
 #include "query/infowindows.h"
 
+#include <QScreen>
+#include <algorithm>
+
 #include "model/numtext.h"
 #include "platform/fonts.h"
+
+QPoint PlaceBeside(const QRect& owner, QSize size, const QRect& screen) {
+    const int roomRight = screen.right() - owner.right();
+    const int roomLeft = owner.left() - screen.left();
+    int x;
+    if (roomRight >= size.width()) x = owner.right() + 1;
+    else if (roomLeft >= size.width()) x = owner.left() - size.width();
+    else if (roomRight >= roomLeft) x = screen.right() + 1 - size.width();
+    else x = screen.left();
+    const int y = std::clamp(owner.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()));
+    return {x, y};
+}
 
 InfoWindow::InfoWindow(QWidget* owner, const char* name, const char* caption, int clientWidth, int clientHeight,
                        const std::vector<Row>& rows)
@@ -28,6 +43,21 @@ InfoWindow::InfoWindow(QWidget* owner, const char* name, const char* caption, in
         text1_[box] = edit;
     }
     for (size_t i = 1; i < text1_.size(); ++i) setTabOrder(text1_[i - 1], text1_[i]);
+}
+
+void InfoWindow::ShowBesideOwner() {
+    // Without a window manager a new window would open at the screen's corner,
+    // over the main window's menus.
+    if (!placed_ && parentWidget()) {
+        const QWidget* main = parentWidget()->window();
+        const QRect owner = main->frameGeometry();
+        // Its frame is not known before it is shown: take the main window's.
+        const QSize framed = size() + owner.size() - main->size();
+        const QScreen* screen = main->screen();
+        move(PlaceBeside(owner, framed, screen ? screen->availableGeometry() : owner));
+        placed_ = true;
+    }
+    show();
 }
 
 frmPntInfo::frmPntInfo(QWidget* owner)

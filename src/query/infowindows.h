@@ -15,6 +15,9 @@ public:
     QLineEdit* Text1(int index) const { return text1_.at(static_cast<size_t>(index)); }
     QLabel* Label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
 
+    // Shows the window; the first time beside its owner, later where it was.
+    void ShowBesideOwner();
+
 protected:
     struct Row {
         int labelIndex;
@@ -26,9 +29,15 @@ protected:
                const std::vector<Row>& rows);
 
 private:
+    bool placed_ = false;
     std::vector<QLineEdit*> text1_;
     std::vector<QLabel*> label1_;
 };
+
+// Where a window of `size` goes beside its owner's frame `owner`: to its right
+// when it fits on the screen, else to its left, else on the side with more
+// room; level with the owner's top, and always on the screen.
+QPoint PlaceBeside(const QRect& owner, QSize size, const QRect& screen);
 
 class frmPntInfo : public InfoWindow {
     Q_OBJECT

@@ -291,6 +291,11 @@ const char* NextLine(const char* e, const char* end) {
     return e + 1;
 }
 
+constexpr char kDosEndOfFile = '\x1a';
+
+// An empty line, or one of blanks and tabs only, holds no record.
+bool IsBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+
 std::string_view TrimBlanks(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && s[b] == ' ') ++b;
@@ -362,9 +367,11 @@ MydContent Failure(MydProblem problem, int64_t line) {
 
 MydContent ParseMyd(std::string_view text) {
     const char* begin = text.data();
-    const char* const end = begin + text.size();
+    const char* end = begin + text.size();
     // A UTF-8 byte order mark, as some editors put in front, is no record.
     if (text.size() >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) begin += 3;
+    // Nor is the end-of-file byte that DOS programs put at the very end.
+    if (end > begin && end[-1] == kDosEndOfFile) --end;
 
     // A binary file is named as such, even where an earlier line is also bad.
     if (const char* binary = FindBinaryByte(begin, end); binary != end) {
@@ -378,7 +385,7 @@ MydContent ParseMyd(std::string_view text) {
     for (const char* p = begin; p < end;) {
         ++line;
         const char* const e = LineEnd(p, end);
-        if (e > p) {
+        if (!IsBlank(std::string_view(p, static_cast<std::size_t>(e - p)))) {
             const MydProblem problem = ParseRecord(std::string_view(p, static_cast<std::size_t>(e - p)), out);
             if (problem != MydProblem::None) return Failure(problem, line);
         }

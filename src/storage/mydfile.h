@@ -30,7 +30,8 @@ struct MydContent {
 };
 
 // Parses a whole file held in memory. Lines end with CR LF, LF or CR; the last
-// one may have no end; empty lines are skipped. On the first bad line the
+// one may have no end; empty lines and lines of blanks are skipped, and so is
+// a DOS end-of-file byte (26) as the very last byte. On the first bad line the
 // result holds no records, only the problem and its line.
 MydContent ParseMyd(std::string_view text);
 

@@ -18,6 +18,7 @@
 
 #include "editing/mousetools.h"
 #include "model/numtext.h"
+#include "platform/listcombo.h"
 #include "platform/twips.h"
 #include "query/infowindows.h"
 #include "view/toolicons.h"
@@ -54,7 +55,7 @@ public:
     void ShowPointInfo(const CPoint& point) override {
         if (!f_.pntInfo_) f_.pntInfo_ = new frmPntInfo(&f_);
         f_.pntInfo_->Fill(point);
-        f_.pntInfo_->show();
+        f_.pntInfo_->ShowBesideOwner();
     }
     void HidePointInfo() override {
         if (f_.pntInfo_) f_.pntInfo_->hide();
@@ -62,7 +63,7 @@ public:
     void ShowLineInfo(const CLine& line) override {
         if (!f_.lineInfo_) f_.lineInfo_ = new frmLineInfo(&f_);
         f_.lineInfo_->Fill(line);
-        f_.lineInfo_->show();
+        f_.lineInfo_->ShowBesideOwner();
     }
     void HideLineInfo() override {
         if (f_.lineInfo_) f_.lineInfo_->hide();
@@ -148,6 +149,15 @@ void frmmain::FormLoad(QSize clientSize) {
 
 // ---- building the surfaces ----
 
+namespace {
+// The controls that lie on the drawing area are not part of it: over them the
+// pointer is the normal arrow, and a move over them is no move over the drawing.
+void KeepOffTheDrawing(QWidget* control) {
+    control->setCursor(Qt::ArrowCursor);
+    control->setAttribute(Qt::WA_NoMousePropagation);
+}
+}  // namespace
+
 void frmmain::BuildToolButtons() {
     static const char* const captions[7] = {"开始添加点", "开始点拾取", "开始点编辑", "添加线",
                                             "线选取",     "移动线编辑", "线节点编辑"};
@@ -158,6 +168,7 @@ void frmmain::BuildToolButtons() {
         b->setObjectName(QStringLiteral("Command%1").arg(i + 1));
         b->setGeometry(TwipsRect(lefts[i], 6960, widths[i], 375));
         b->setFocusPolicy(Qt::TabFocus);
+        KeepOffTheDrawing(b);
         Command[i] = b;
     }
     connect(Command[0], &QPushButton::clicked, this, &frmmain::Command1_Click);
@@ -172,6 +183,8 @@ void frmmain::BuildToolButtons() {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    ChooseOnlyFromList(Combo1);
+    KeepOffTheDrawing(Combo1);
     const QRect r = TwipsRect(12240, 240, 1935, 0);
     Combo1->setGeometry(r.left(), r.top(), r.width(), Combo1->sizeHint().height());
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
@@ -277,6 +290,11 @@ void frmmain::BuildStatusBar() {
         label->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(60);
+        // As tall from the start as with text in it: a first text must not make
+        // the bar taller and the drawing area smaller.
+        label->setText(QStringLiteral("当前行为：坐标：X=-1.234568E+07"));
+        label->setMinimumHeight(label->sizeHint().height());
+        label->clear();
         StatusBar1->addWidget(label, stretches[i]);
         panels_[i] = label;
     }
