@@ -1,5 +1,7 @@
 #include "platform/database.h"
 
+#include "platform/accessreader.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -48,13 +50,26 @@ std::string SystemReason() { return std::string("（") + std::strerror(errno) + 
 
 // The first bytes, read through SQLite's own handle: opening the file a second
 // time and closing it would drop the POSIX locks SQLite holds on it.
-bool HasSqliteHeader(sqlite3* db) {
+DbFileKind HeaderKind(sqlite3* db) {
     sqlite3_file* fp = nullptr;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &fp) != SQLITE_OK || !fp || !fp->pMethods)
-        return false;
-    char head[sizeof kHeader] = {};
-    return fp->pMethods->xRead(fp, head, sizeof head, 0) == SQLITE_OK && std::memcmp(head, kHeader, sizeof head) == 0;
+        return DbFileKind::Other;
+    char head[20] = {};
+    const int rc = fp->pMethods->xRead(fp, head, sizeof head, 0);  // a short file reads as zeros
+    if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return DbFileKind::Other;
+    return FileKindOfHeader(head, sizeof head);
 }
+
+// A missing file or a folder fails here, before SQLite could make or open it.
+void CheckExists(const std::string& file) {
+    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
+    std::error_code ec;
+    const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
+    if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
+    if (type == std::filesystem::file_type::directory) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+}
+
+const char* const kAccessReadOnly = "Access 文件只能读取，不能写入";
 
 // Type code of a declared column type; 0 for types the engine doesn't make.
 int TypeCodeOf(const char* declared) {
@@ -94,6 +109,62 @@ std::string AppendableTable(std::string_view source) {
     return std::string(source);
 }
 
+// The record sources an Access file answers: "select * from <table>", and
+// "select * from <table> where <field>=?".
+struct AccessSource {
+    std::string table;
+    std::string field;  // empty without a condition
+};
+
+AccessSource ParseAccessSource(std::string_view source) {
+    std::vector<std::string_view> tokens;
+    for (std::size_t i = 0; i < source.size();) {
+        const char c = source[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (c == '*' || c == '=' || c == '?' || c == ';') {
+            tokens.push_back(source.substr(i++, 1));
+        } else if (c == '[') {  // a bracketed name
+            const std::size_t close = source.find(']', i);
+            if (close == std::string_view::npos) break;
+            tokens.push_back(source.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else {
+            std::size_t j = i;
+            while (j < source.size() && !std::isspace(static_cast<unsigned char>(source[j])) &&
+                   std::string_view("*=?;[").find(source[j]) == std::string_view::npos)
+                ++j;
+            tokens.push_back(source.substr(i, j - i));
+            i = j;
+        }
+    }
+    while (!tokens.empty() && tokens.back() == ";") tokens.pop_back();
+    const auto is = [&tokens](std::size_t i, std::string_view w) { return EqualNoCase(tokens[i], w); };
+    const bool plain = tokens.size() >= 4 && is(0, "select") && is(1, "*") && is(2, "from") && !tokens[3].empty();
+    if (plain && tokens.size() == 4) return {std::string(tokens[3]), {}};
+    if (plain && tokens.size() == 8 && is(4, "where") && is(6, "=") && is(7, "?") && !tokens[5].empty())
+        return {std::string(tokens[3]), std::string(tokens[5])};
+    throw DbError(DbError::Kind::Usage, "Access 文件只能用 select * from 表 [where 列=?] 读取");
+}
+
+// A whole text that is a number, blanks around it allowed.
+bool WholeNumber(std::string_view text, double& number) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
+// The comparison of "<field>=?" on an Access table.
+bool SameValue(const DbValue& cell, const DbValue& parameter) {
+    if (cell.IsEmpty() || parameter.IsEmpty()) return false;
+    double a, b;
+    const bool aNumber = cell.IsNumber() ? (a = cell.Number(), true) : WholeNumber(cell.Text(), a);
+    const bool bNumber = parameter.IsNumber() ? (b = parameter.Number(), true) : WholeNumber(parameter.Text(), b);
+    if (aNumber && bNumber) return a == b;
+    return cell.IsText() && parameter.IsText() && cell.Text() == parameter.Text();
+}
+
 double NumberForField(const DbValue& value, const std::string& field) {
     if (value.IsNumber()) return value.Number();
     const std::string_view text = Trim(value.Text());
@@ -120,12 +191,27 @@ const std::string& DbValue::Text() const {
 
 // ---- DbConnection ----
 
+DbFileKind FileKindOfHeader(const char* head, std::size_t size) {
+    if (size >= sizeof kHeader && std::memcmp(head, kHeader, sizeof kHeader) == 0) return DbFileKind::Sqlite;
+    constexpr std::string_view kJet = "Standard Jet DB", kAce = "Standard ACE DB";
+    if (size >= 4 + kJet.size()) {
+        const std::string_view at4(head + 4, kJet.size());
+        if (at4 == kJet || at4 == kAce) return DbFileKind::Access;
+    }
+    return DbFileKind::Other;
+}
+
+DbFileKind DbConnection::KindOf(const std::string& file) {
+    CheckExists(file);
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const DbFileKind kind = rc == SQLITE_OK ? HeaderKind(db) : DbFileKind::Other;
+    sqlite3_close_v2(db);
+    return kind;
+}
+
 DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mode_(mode) {
-    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
-    std::error_code ec;
-    const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
-    if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
-    if (type == std::filesystem::file_type::directory) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+    CheckExists(file);
     // Without SQLITE_OPEN_CREATE a file that went missing meanwhile is not made.
     // A connection is only ever used on the thread that opened it.
     const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
@@ -138,9 +224,11 @@ DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mo
     }
     // SQLite takes any file, even an empty one or a text, and fails only at
     // the first statement; ours start with the SQLite header.
-    if (!HasSqliteHeader(db_)) {
+    const DbFileKind kind = HeaderKind(db_);
+    if (kind != DbFileKind::Sqlite) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        if (kind == DbFileKind::Access) throw DbError(DbError::Kind::ReadOnly, kAccessReadOnly);
         throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
     }
     sqlite3_busy_timeout(db_, 2000);
@@ -233,7 +321,7 @@ DbValue DbStatement::Column(int index) const {
 
 Recordset::Recordset(DbConnection& connection, const std::string& source, const std::vector<DbValue>& parameters,
                      bool readOnly)
-    : connection_(connection), table_(AppendableTable(source)), readOnly_(readOnly) {
+    : connection_(&connection), table_(AppendableTable(source)), readOnly_(readOnly) {
     DbStatement select(connection, source);
     // A record source only reads; anything else would change the file on Refresh.
     if (!sqlite3_stmt_readonly(select.handle()) || select.ColumnCount() == 0)
@@ -255,6 +343,28 @@ Recordset::Recordset(DbConnection& connection, const std::string& source, const 
         for (int i = 0; i < columns; ++i) row.push_back(select.Column(i));
         rows_.push_back(std::move(row));
     }
+}
+
+Recordset::Recordset(const std::string& file, const std::string& source, const std::vector<DbValue>& parameters)
+    : connection_(nullptr), readOnly_(true) {
+    const AccessSource parsed = ParseAccessSource(source);
+    const std::size_t wanted = parsed.field.empty() ? 0 : 1;
+    if (parameters.size() != wanted)
+        throw DbError(DbError::Kind::Usage, "记录源要 " + std::to_string(wanted) + " 个参数，给了 " +
+                                                std::to_string(parameters.size()) + " 个");
+    AccessTable table = ReadAccessTable(file, parsed.table);
+    names_ = std::move(table.names);
+    types_.assign(names_.size(), 0);
+    unreadable_.resize(names_.size());
+    for (std::size_t i = 0; i < names_.size(); ++i) unreadable_[i] = !table.readable[i];
+    if (parsed.field.empty()) {
+        rows_ = std::move(table.rows);
+        return;
+    }
+    const int field = FieldIndex(parsed.field);
+    if (field < 0) throw DbError(DbError::Kind::NoField, "缺少列 " + parsed.field);
+    for (auto& row : table.rows)
+        if (SameValue(row[static_cast<std::size_t>(field)], parameters[0])) rows_.push_back(std::move(row));
 }
 
 Recordset::~Recordset() = default;
@@ -281,6 +391,11 @@ int Recordset::FieldIndex(std::string_view name) const {
     return -1;
 }
 
+bool Recordset::FieldReadable(int index) const {
+    FieldName(index);  // checks the index
+    return unreadable_.empty() || !unreadable_[static_cast<std::size_t>(index)];
+}
+
 int Recordset::RequireField(std::string_view name) const {
     const int index = FieldIndex(name);
     if (index < 0) throw DbError(DbError::Kind::NoField, "缺少列 " + std::string(name));
@@ -297,7 +412,8 @@ const DbValue& Recordset::Fields(int index) const { return Value(position_, inde
 const DbValue& Recordset::Fields(std::string_view name) const { return Value(position_, RequireField(name)); }
 
 void Recordset::AddNew() {
-    if (readOnly_ || connection_.mode() == DbConnection::Mode::ReadOnly)
+    if (!connection_) throw DbError(DbError::Kind::ReadOnly, kAccessReadOnly);
+    if (readOnly_ || connection_->mode() == DbConnection::Mode::ReadOnly)
         throw DbError(DbError::Kind::ReadOnly, "记录集是只读的");
     if (table_.empty()) throw DbError(DbError::Kind::Usage, "这个记录源不能添加记录");
     if (!insert_) {
@@ -306,7 +422,7 @@ void Recordset::AddNew() {
         sql += ") VALUES (";
         for (std::size_t i = 0; i < names_.size(); ++i) sql += i ? ", ?" : "?";
         sql += ")";
-        insert_ = std::make_unique<DbStatement>(connection_, sql);
+        insert_ = std::make_unique<DbStatement>(*connection_, sql);
     }
     newRow_.assign(names_.size(), DbValue());
     adding_ = true;
@@ -373,6 +489,14 @@ DbConnection& DataSourceControl::Connection() {
 
 void DataSourceControl::Refresh() {
     recordset_.reset();
+    if (!(connection_ && connection_->InTransaction())) {
+        connection_.reset();
+        const std::string file = File();
+        if (DbConnection::KindOf(file) == DbFileKind::Access) {
+            recordset_ = std::make_unique<::Recordset>(file, RecordSource, Parameters);
+            return;
+        }
+    }
     DbConnection& connection = Connection();
     recordset_ = std::make_unique<::Recordset>(connection, RecordSource, Parameters, IsReadOnly());
 }

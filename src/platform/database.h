@@ -1,7 +1,9 @@
 #pragma once
 // The one way the editor reaches a drawing database: data controls that open a
 // file and run a record source, the recordset they hand back, and the engine
-// that creates new databases. The files are SQLite databases.
+// that creates new databases. Our files are SQLite databases; genuine Access
+// files (Jet 3, Jet 4, ACE) are read too, never written, through
+// platform/accessreader.h.
 //
 // Every failure is thrown as a DbError; nothing here ends the program, and no
 // read ever creates a file.
@@ -87,9 +89,14 @@ constexpr int dbText = 10;
 // The general sort order, the only locale the engine offers.
 inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 
+// What a file is, by its first bytes: "SQLite format 3\0" at 0 is ours,
+// "Standard Jet DB" or "Standard ACE DB" at 4 a genuine Access file.
+enum class DbFileKind { Sqlite, Access, Other };
+DbFileKind FileKindOfHeader(const char* head, std::size_t size);
+
 // An open SQLite connection. Opening checks the file first: a missing file is
 // never created, and a file that doesn't start with the SQLite header is
-// refused before SQLite sees it.
+// refused before SQLite sees it (an Access file as read only).
 class DbConnection {
 public:
     enum class Mode { ReadOnly, ReadWrite };
@@ -103,6 +110,11 @@ public:
     Mode mode() const { return mode_; }
     void Exec(const char* sql);
     bool InTransaction() const;
+
+    // The kind of an existing file, read without disturbing the locks that
+    // connections of this process hold on it. Throws as the constructor does
+    // for a missing file or a folder.
+    static DbFileKind KindOf(const std::string& file);
 
     // Throws the DbError that matches an SQLite result code; the message is
     // the connection's last one unless given.
@@ -136,6 +148,8 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+struct AccessTable;
+
 // The rows of a record source, read in full when the source runs, in the
 // order the engine gives them (for a plain table the order they were added).
 // A recordset on exactly "select * from <table>" also appends rows to that
@@ -144,6 +158,10 @@ class Recordset {
 public:
     Recordset(DbConnection& connection, const std::string& source, const std::vector<DbValue>& parameters,
               bool readOnly);
+    // The rows of a genuine Access file, which take no new rows. The source
+    // is "select * from <table>", optionally with "where <field>=?": numbers
+    // equal to the parameter match, and texts that are wholly such a number.
+    Recordset(const std::string& file, const std::string& source, const std::vector<DbValue>& parameters);
     ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
@@ -161,6 +179,9 @@ public:
     // 0-based position of a field, names compared without regard to case;
     // -1 when there is none.
     int FieldIndex(std::string_view name) const;
+    // False for a field of a type that can't be read as a number or a text
+    // (binary and OLE fields of Access files); its values are empty.
+    bool FieldReadable(int index) const;
 
     // Values of the current row.
     const DbValue& Fields(int index) const;
@@ -179,9 +200,10 @@ public:
 private:
     int RequireField(std::string_view name) const;
 
-    DbConnection& connection_;
+    DbConnection* connection_;  // null for an Access file
     std::vector<std::string> names_;
     std::vector<int> types_;  // type code per field, 0 when the column has none of ours
+    std::vector<bool> unreadable_;  // empty when every field reads
     std::vector<std::vector<DbValue>> rows_;
     int position_ = 0;
     std::string table_;  // empty when the source can't take new rows

@@ -23,6 +23,8 @@ std::string Where(const char* table, int row) { return std::string(table) + " �
 int Require(const Recordset& rs, const char* table, const char* column) {
     const int index = rs.FieldIndex(column);
     if (index < 0) throw DbError(DbError::Kind::NoField, std::string("表 ") + table + " 缺少列 " + column);
+    if (!rs.FieldReadable(index))
+        throw DbError(DbError::Kind::TypeMismatch, std::string("表 ") + table + " 的列 " + column + " 不是数字或文本");
     return index;
 }
 
