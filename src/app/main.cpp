@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/fonts.h"
+#include "platform/process.h"
 #include "view/frmmain.h"
 
 namespace {
@@ -16,6 +17,7 @@ void OnTerminate(int) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    IgnoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pointline"));
     UseChineseFont(app);

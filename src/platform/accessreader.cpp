@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -128,19 +130,32 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
-    // Collects everything the reader writes until it closes its ends. False
-    // when it stayed silent for `silence`.
-    bool Drain(std::string& out, std::string& err, std::chrono::milliseconds silence, const std::string& table) {
+    enum class End { Done, Silent, Timeout, Cancelled };
+
+    // Collects everything the reader writes until it closes its ends, it
+    // stays silent for `silence`, the read's deadline passes or the read is
+    // cancelled.
+    End Drain(std::string& out, std::string& err, std::chrono::milliseconds silence, const std::string& table) {
+        using Clock = std::chrono::steady_clock;
+        const std::atomic<bool>* cancel = DbCancelScope::Flag();
+        const Clock::time_point deadline = Clock::now() + DbReadTimeout();
+        Clock::time_point heard = Clock::now();
         char chunk[1 << 16];
         while (out_ >= 0 || err_ >= 0) {
+            const Clock::time_point now = Clock::now();
+            if (cancel && cancel->load()) return End::Cancelled;
+            if (now >= deadline) return End::Timeout;
+            if (now - heard >= silence) return End::Silent;
+            // Short waits, so that a cancel is seen soon.
+            const auto wait = std::min({Clock::duration(std::chrono::milliseconds(100)), deadline - now, heard + silence - now});
             pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-            const int ready = ::poll(fds, 2, static_cast<int>(silence.count()));
+            const int ready =
+                ::poll(fds, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 Fail("poll");
             }
-            if (ready == 0) return false;
-            for (int i = 0; i < 2; ++i) {
+            for (int i = 0; i < 2 && ready > 0; ++i) {
                 if (!fds[i].revents) continue;
                 int& fd = i == 0 ? out_ : err_;
                 const ssize_t n = ::read(fd, chunk, sizeof chunk);
@@ -150,13 +165,14 @@ public:
                     fd = -1;
                     continue;
                 }
+                if (i == 0) heard = Clock::now();
                 std::string& into = i == 0 ? out : err;
                 if (i == 1 && into.size() >= kMaxErrorText) continue;
                 into.append(chunk, static_cast<std::size_t>(n));
                 if (i == 0 && into.size() > kMaxStream) throw Broken(table);
             }
         }
-        return true;
+        return End::Done;
     }
 
     // Ends the reader at once.
@@ -193,6 +209,60 @@ std::string LastLine(const std::string& text) {
     if (nl != std::string_view::npos) s.remove_prefix(nl + 1);
     if (s.size() > 200) s = s.substr(0, 200);
     return std::string(s);
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The record sources an Access file answers: "select * from <table>", and
+// "select * from <table> where <field>=?".
+struct AccessSource {
+    std::string table;
+    std::string field;  // empty without a condition
+};
+
+AccessSource ParseAccessSource(std::string_view source) {
+    std::vector<std::string_view> tokens;
+    for (std::size_t i = 0; i < source.size();) {
+        const char c = source[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (c == '*' || c == '=' || c == '?' || c == ';') {
+            tokens.push_back(source.substr(i++, 1));
+        } else if (c == '[') {  // a bracketed name
+            const std::size_t close = source.find(']', i);
+            if (close == std::string_view::npos) break;
+            tokens.push_back(source.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else {
+            std::size_t j = i;
+            while (j < source.size() && !std::isspace(static_cast<unsigned char>(source[j])) &&
+                   std::string_view("*=?;[").find(source[j]) == std::string_view::npos)
+                ++j;
+            tokens.push_back(source.substr(i, j - i));
+            i = j;
+        }
+    }
+    while (!tokens.empty() && tokens.back() == ";") tokens.pop_back();
+    const auto is = [&tokens](std::size_t i, std::string_view w) { return EqualNoCase(tokens[i], w); };
+    const bool plain = tokens.size() >= 4 && is(0, "select") && is(1, "*") && is(2, "from") && !tokens[3].empty();
+    if (plain && tokens.size() == 4) return {std::string(tokens[3]), {}};
+    if (plain && tokens.size() == 8 && is(4, "where") && is(6, "=") && is(7, "?") && !tokens[5].empty())
+        return {std::string(tokens[3]), std::string(tokens[5])};
+    throw DbError(DbError::Kind::Usage, "Access 文件只能用 select * from 表 [where 列=?] 读取");
+}
+
+// The comparison of "<field>=?" on an Access table.
+bool SameValue(const DbValue& cell, const DbValue& parameter) {
+    if (cell.IsEmpty() || parameter.IsEmpty()) return false;
+    double a, b;
+    const bool aNumber = cell.IsNumber() ? (a = cell.Number(), true) : WholeNumberText(cell.Text(), a);
+    const bool bNumber = parameter.IsNumber() ? (b = parameter.Number(), true) : WholeNumberText(parameter.Text(), b);
+    if (aNumber && bNumber) return a == b;
+    return cell.IsText() && parameter.IsText() && cell.Text() == parameter.Text();
 }
 
 }  // namespace
@@ -248,13 +318,17 @@ AccessTable ReadAccessTable(const std::string& file, const std::string& table) {
 
     Child child(ReaderProgram(), std::move(args));
     std::string out, err;
-    if (!child.Drain(out, err, settings.silence, table)) {
+    const Child::End end = child.Drain(out, err, settings.silence, table);
+    if (end != Child::End::Done) {
         child.Kill();
         child.Wait();
+        if (end == Child::End::Cancelled) throw DbError(DbError::Kind::Cancelled, "已取消");
+        const auto limit = end == Child::End::Timeout ? DbReadTimeout() : settings.silence;
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(settings.silence.count()) / 1000.0);
-        throw DbError(DbError::Kind::Engine,
-                      std::string("读取 Access 文件的进程 ") + seconds + " 秒没有回答，已被结束");
+        std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limit.count()) / 1000.0);
+        throw DbError(DbError::Kind::Engine, std::string("读取 Access 文件的进程 ") + seconds +
+                                                 (end == Child::End::Timeout ? " 秒没有读完" : " 秒没有回答") +
+                                                 "，已被结束");
     }
     const int status = child.Wait();
     std::string note = LastLine(err);
@@ -270,4 +344,23 @@ AccessTable ReadAccessTable(const std::string& file, const std::string& table) {
     AccessTable t = DecodeRowStream(out, table);
     if (code != 0) throw Broken(table);  // a failure exit must have sent its failure
     return t;
+}
+
+AccessTable ReadAccessSource(const std::string& file, const std::string& source,
+                             const std::vector<DbValue>& parameters) {
+    const AccessSource parsed = ParseAccessSource(source);
+    const std::size_t wanted = parsed.field.empty() ? 0 : 1;
+    if (parameters.size() != wanted)
+        throw DbError(DbError::Kind::Usage, "记录源要 " + std::to_string(wanted) + " 个参数，给了 " +
+                                                std::to_string(parameters.size()) + " 个");
+    AccessTable table = ReadAccessTable(file, parsed.table);
+    if (parsed.field.empty()) return table;
+    std::size_t field = 0;
+    while (field < table.names.size() && !EqualNoCase(table.names[field], parsed.field)) ++field;
+    if (field == table.names.size()) throw DbError(DbError::Kind::NoField, "缺少列 " + parsed.field);
+    std::vector<std::vector<DbValue>> kept;
+    for (auto& row : table.rows)
+        if (SameValue(row[field], parameters[0])) kept.push_back(std::move(row));
+    table.rows = std::move(kept);
+    return table;
 }

@@ -31,5 +31,11 @@ AccessReaderSettings& AccessReaderSetup();
 // Reads one user table, found by name without regard to case.
 AccessTable ReadAccessTable(const std::string& file, const std::string& table);
 
+// Runs a record source on an Access file: "select * from <table>", or
+// "select * from <table> where <field>=?" with one parameter, where numbers
+// equal to the parameter match, and texts that are wholly such a number.
+AccessTable ReadAccessSource(const std::string& file, const std::string& source,
+                             const std::vector<DbValue>& parameters);
+
 // Turns a row stream into a table; anything malformed is a DbError.
 AccessTable DecodeRowStream(std::string_view bytes, const std::string& table);

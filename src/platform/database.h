@@ -26,6 +26,8 @@
 // Creating: DBEngine::Workspaces(0).CreateDatabase(file, dbLangGeneral),
 // CreateTableDef, CreateField, Fields.Append, TableDefs.Append, Close.
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -49,6 +51,7 @@ public:
         OutOfRange,       // a value that doesn't fit its column or its reader
         TypeMismatch,
         ReadOnly,
+        Cancelled,        // the user stopped a read (see DbCancelScope)
         Usage,            // an operation called in a state that doesn't allow it
         Engine,           // any other error reported by SQLite or the file system
     };
@@ -82,12 +85,36 @@ private:
     std::variant<std::monostate, double, std::string> v_;
 };
 
+// A text that is wholly a decimal number, blanks around it allowed ("7",
+// " -2.5 ", "+1E3"): the only texts that convert to a number where a number
+// is needed. False for anything else ("", "abc", "7xyz", "inf").
+bool WholeNumberText(std::string_view text, double& number);
+
 // Field type codes of the engine.
 constexpr int dbInteger = 3;  // 16-bit signed integer
 constexpr int dbDouble = 7;   // 64-bit float
 constexpr int dbText = 10;
 // The general sort order, the only locale the engine offers.
 inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+
+// How long one read (a Refresh) may run: the backstop against a file that
+// keeps the engine busy. Past it the read fails. Process-wide; tests change it.
+std::chrono::milliseconds& DbReadTimeout();
+
+// While one is alive on a thread, the reads on that thread fail with
+// Kind::Cancelled once `flag` turns true (set from another thread).
+class DbCancelScope {
+public:
+    explicit DbCancelScope(const std::atomic<bool>& flag);
+    ~DbCancelScope();
+    DbCancelScope(const DbCancelScope&) = delete;
+    DbCancelScope& operator=(const DbCancelScope&) = delete;
+    // The flag of the calling thread's scope; null outside one.
+    static const std::atomic<bool>* Flag();
+
+private:
+    const std::atomic<bool>* previous_;
+};
 
 // What a file is, by its first bytes: "SQLite format 3\0" at 0 is ours,
 // "Standard Jet DB" or "Standard ACE DB" at 4 a genuine Access file.
@@ -96,7 +123,9 @@ DbFileKind FileKindOfHeader(const char* head, std::size_t size);
 
 // An open SQLite connection. Opening checks the file first: a missing file is
 // never created, and a file that doesn't start with the SQLite header is
-// refused before SQLite sees it (an Access file as read only).
+// refused before SQLite sees it (an Access file as read only). So is a file
+// cut short (SQLite would read the missing pages as zeros) and one that
+// PRAGMA quick_check finds damaged.
 class DbConnection {
 public:
     enum class Mode { ReadOnly, ReadWrite };
@@ -120,10 +149,35 @@ public:
     // the connection's last one unless given.
     [[noreturn]] void Fail(int code, std::string message = {}) const;
 
+    // The file's size when it was opened.
+    long long FileSize() const { return fileSize_; }
+
+    // While alive, statements on the connection stop after DbReadTimeout()
+    // and when the thread's DbCancelScope flag is set.
+    class ReadClock {
+    public:
+        explicit ReadClock(DbConnection& c);
+        ~ReadClock();
+        ReadClock(const ReadClock&) = delete;
+        ReadClock& operator=(const ReadClock&) = delete;
+
+    private:
+        DbConnection& c_;
+    };
+
 private:
+    enum class Stop { None, Timeout, Cancelled };
+    static int OnProgress(void* connection);
+    void CheckComplete();
+    void QuickCheck();
+
     sqlite3* db_ = nullptr;
     std::string file_;
     Mode mode_;
+    long long fileSize_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    Stop stopped_ = Stop::None;
 };
 
 // A prepared statement, finalized when it goes.
