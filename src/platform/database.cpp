@@ -3,6 +3,7 @@
 #include "platform/accessreader.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -89,6 +90,15 @@ std::string SourceTable(std::string_view source) {
     if (n == 0 || (n < source.size() && !std::isspace(static_cast<unsigned char>(source[n])) && source[n] != ';'))
         return {};
     return std::string(source.substr(0, n));
+}
+
+// Which file, and which version of it: device, inode, size and modification
+// time. Empty when the file can't be looked at.
+std::string FileStamp(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return file + '|' + std::to_string(st.st_dev) + '|' + std::to_string(st.st_ino) + '|' + std::to_string(st.st_size) +
+           '|' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
 }
 
 // The drawing is read from real tables only: a view or a virtual table under
@@ -215,7 +225,7 @@ DbFileKind DbConnection::KindOf(const std::string& file) {
     return kind;
 }
 
-DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mode_(mode) {
+DbConnection::DbConnection(const std::string& file, Mode mode, bool quickCheck) : file_(file), mode_(mode) {
     CheckExists(file);
     // Without SQLITE_OPEN_CREATE a file that went missing meanwhile is not made.
     // A connection is only ever used by one thread at a time.
@@ -240,7 +250,7 @@ DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mo
         sqlite3_busy_timeout(db_, 2000);
         cancel_ = DbCancelScope::Flag();
         sqlite3_progress_handler(db_, 1000, &DbConnection::OnProgress, this);
-        QuickCheck();
+        if (quickCheck) QuickCheck();
     } catch (...) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -279,8 +289,11 @@ void DbConnection::CheckComplete() {
 void DbConnection::QuickCheck() {
     ReadClock clock(*this);
     DbStatement check(*this, "PRAGMA quick_check(1)");
-    const std::string verdict = check.Step() && check.Column(0).IsText() ? check.Column(0).Text() : std::string();
-    if (verdict != "ok") throw DbError(DbError::Kind::NotDatabase, "数据库文件已损坏：" + verdict);
+    std::string verdict = check.Step() && check.Column(0).IsText() ? check.Column(0).Text() : std::string();
+    if (verdict == "ok") return;
+    constexpr std::string_view kPrefix = "*** in database main ***\n";
+    if (verdict.rfind(kPrefix, 0) == 0) verdict.erase(0, kPrefix.size());
+    throw DbError(DbError::Kind::NotDatabase, "数据库文件已损坏：" + verdict);
 }
 
 int DbConnection::OnProgress(void* connection) {
@@ -548,7 +561,10 @@ DbConnection& DataSourceControl::Connection() {
         return *connection_;
     }
     connection_.reset();
-    connection_ = std::make_unique<DbConnection>(file, mode);
+    // A file already checked is checked again only when it changed meanwhile.
+    const std::string stamp = FileStamp(file);
+    connection_ = std::make_unique<DbConnection>(file, mode, stamp.empty() || stamp != checked_);
+    checked_ = stamp;
     return *connection_;
 }
 

@@ -129,7 +129,9 @@ DbFileKind FileKindOfHeader(const char* head, std::size_t size);
 class DbConnection {
 public:
     enum class Mode { ReadOnly, ReadWrite };
-    DbConnection(const std::string& file, Mode mode);
+    // `quickCheck` false skips PRAGMA quick_check, for a file checked a moment
+    // ago and not changed since.
+    DbConnection(const std::string& file, Mode mode, bool quickCheck = true);
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
@@ -299,6 +301,9 @@ private:
 
     std::unique_ptr<DbConnection> connection_;
     std::unique_ptr<::Recordset> recordset_;
+    // The file as it was when its last opening checked it (see FileStamp):
+    // the two Refreshes of a load check it once.
+    std::string checked_;
 };
 
 // The DAO-style data control.
