@@ -62,13 +62,16 @@ DbFileKind HeaderKind(sqlite3* db) {
     return FileKindOfHeader(head, sizeof head);
 }
 
-// A missing file or a folder fails here, before SQLite could make or open it.
+// A missing file, or one that isn't a plain file, fails here, before SQLite
+// could make or open it.
 void CheckExists(const std::string& file) {
     if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
     std::error_code ec;
     const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
     if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
-    if (type == std::filesystem::file_type::directory) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+    if (ec) throw DbError(DbError::Kind::Engine, "无法打开数据库：" + ec.message());
+    // A folder, and a pipe or device, whose opening could wait for a writer.
+    if (type != std::filesystem::file_type::regular) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
 }
 
 const char* const kAccessReadOnly = "Access 文件只能读取，不能写入";
