@@ -11,8 +11,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -117,7 +117,6 @@ void RequireRealTable(DbConnection& connection, const std::string& table) {
                                               (type == DbValue("view") ? "视图" : virtualTable ? "虚拟表" : "其他对象") +
                                               "）");
 }
-
 
 // Type code of a declared column type; 0 for types the engine doesn't make.
 int TypeCodeOf(const char* declared) {

@@ -92,7 +92,9 @@ LoadedDrawing ReadTables(DataSourceControl& control) {
         for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext(), ++row) {
             auto l = std::make_shared<CLine>();
             // ID and Color are numbers; the four coordinates are texts.
-            auto cell = [&](int i) { return Cell(rs, index[i], "LineTable", kLineColumns[i].name, row, i == 0 || i == 5); }; 
+            auto cell = [&](int i) {
+                return Cell(rs, index[i], "LineTable", kLineColumns[i].name, row, i == 0 || i == 5);
+            };
             l->ID = cell(0);
             l->sp.X = cell(1);
             l->sp.Y = cell(2);
@@ -255,7 +257,9 @@ void CreateDrawingTables(Database& db) {
 bool CreateAndFillDrawing(DbRoute route, const std::string& file, const PointList& points, const LineList& lines) {
     if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
     std::error_code ec;
-    if (std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
+    const auto type = std::filesystem::symlink_status(file, ec).type();
+    // (A name that can't be looked at fails below, where the file is made.)
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none)
         throw DbError(DbError::Kind::Exists, "文件已存在");
     // Built under another name and renamed when complete: a crash, a kill or
     // a full disk part way never leaves a half-made database under the name.
