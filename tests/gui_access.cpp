@@ -22,7 +22,7 @@
 #include "query/attribtables.h"
 #include "query/frmattribtoshape.h"
 #include "storage/drawingdb.h"
-#include "support/mainwindow_fixture.h"
+#include "support/database_fixture.h"
 #include "support/sqlite_peek.h"
 
 namespace {
@@ -49,19 +49,8 @@ Stamp StampOf(const QString& file) {
             QFileInfo(file).fileTime(QFileDevice::FileModificationTime)};
 }
 
-class AccessFiles : public MainWindowTest {
+class AccessFiles : public DatabaseWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        form->Timer1->stop();
-        saved = AccessReaderSetup();
-    }
-    void TearDown() override {
-        AccessReaderSetup() = saved;
-        MainWindowTest::TearDown();
-    }
-
     // A private copy of a test file, so that no test can touch the originals.
     QString Copy(const QString& name) {
         const QString to = dir.filePath(name);
@@ -69,11 +58,6 @@ protected:
             EXPECT_TRUE(QFile::copy(Source(name), to)) << name.toStdString();
         }
         return to;
-    }
-
-    void Run(const char* item, const QString& file) {
-        dialog->fileAnswers.push_back(file);
-        form->MenuItem(item)->trigger();
     }
 
     std::vector<PointRow> Points() const {
@@ -85,37 +69,6 @@ protected:
         std::vector<LineRow> rows;
         for (const auto& l : form->lineArray) rows.emplace_back(l->ID, l->sp.X, l->sp.Y, l->ep.X, l->ep.Y, l->color);
         return rows;
-    }
-
-    // A drawing of our own that a failed load must leave exactly as it was.
-    void SetKeptState() {
-        form->pntArray.Clear();
-        form->lineArray.Clear();
-        AddPointRecord(8, 1, 2);
-        AddLineRecord(9, 1, 2, 3, 4, 255);
-        form->lastPntNO = 21;
-        form->lastLineID = 22;
-        form->pFileName = "kept.mdb";
-    }
-    void ExpectKeptState() {
-        EXPECT_EQ(Points(), (std::vector<PointRow>{{8, 1, 2}}));
-        EXPECT_EQ(Lines(), (std::vector<LineRow>{{9, 1, 2, 3, 4, 255}}));
-        EXPECT_EQ(form->lastPntNO, 21.0f);
-        EXPECT_EQ(form->lastLineID, 22.0f);
-        EXPECT_EQ(form->pFileName, "kept.mdb");
-    }
-    // Runs a load that must fail; the message's detail must contain `reason`.
-    void ExpectFailedLoad(const char* item, const QString& file, const QString& reason) {
-        SetKeptState();
-        messages->shown.clear();
-        messages->details.clear();
-        Run(item, file);
-        ASSERT_EQ(messages->shown.size(), 1);
-        EXPECT_EQ(messages->shown[0], "打开失败");
-        EXPECT_TRUE(messages->details[0].startsWith(file + "\n")) << messages->details[0].toStdString();
-        EXPECT_TRUE(messages->details[0].contains(reason))
-            << messages->details[0].toStdString() << " lacks " << reason.toStdString();
-        ExpectKeptState();
     }
 
     // Runs `act` inside the next modal window, which must be a W.
@@ -151,9 +104,6 @@ protected:
         });
         form->MenuItem(item)->trigger();
     }
-
-    QTemporaryDir dir;
-    AccessReaderSettings saved;
 };
 
 // Every file of the test data, through both loads.
@@ -364,12 +314,12 @@ TEST_F(AccessFiles, AFailingReaderEndsInOpenFailedAndKeepsTheDrawing) {
     form->MenuItem("mnuShowLineData")->trigger();  // closes again at once with its message
     EXPECT_EQ(messages->shown, QStringList{"不能显示数据"});
 
-    AccessReaderSetup() = saved;
+    AccessReaderSetup() = savedReader;
     AccessReaderSetup().program = dir.filePath("no-such-reader").toStdString();
     ExpectFailedLoad(kOpenData, file, "无法启动读取 Access 文件的程序");
 
     // With the real reader again, a damaged copy: the first pages only.
-    AccessReaderSetup() = saved;
+    AccessReaderSetup() = savedReader;
     const QString cut = dir.filePath("cut.mdb");
     WriteBytes(cut, FileBytes(file).left(3 * 4096));
     ExpectFailedLoad(kOpenAdo, cut, "");

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -13,6 +12,7 @@
 #include <memory>
 
 #include "model/numtext.h"
+#include "storage/mydfile.h"
 #include "platform/database.h"
 
 namespace {
@@ -166,15 +166,6 @@ void WriteTables(DataSourceControl& control, const PointList& points, const Line
     control.Close();
 }
 
-// A hidden name beside `target`, short enough for any file name length limit.
-std::string PartialName(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
-    return dir + "." + base + ".partial" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 // Gives the finished file its name, unless another file took the name meanwhile.
 void MoveIntoPlace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
@@ -186,15 +177,6 @@ void MoveIntoPlace(const std::string& from, const std::string& to) {
     }
     if (errno == EEXIST) throw DbError(DbError::Kind::Exists, "文件已存在");
     throw DbError(DbError::Kind::Engine, std::string("无法给新文件命名（") + std::strerror(errno) + "）");
-}
-
-void SyncDirectoryOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);  // the rename is done; this only hastens it to the disk
-    ::close(fd);
 }
 
 template <std::size_t N>
@@ -263,7 +245,7 @@ bool CreateAndFillDrawing(DbRoute route, const std::string& file, const PointLis
         throw DbError(DbError::Kind::Exists, "文件已存在");
     // Built under another name and renamed when complete: a crash, a kill or
     // a full disk part way never leaves a half-made database under the name.
-    const std::string partial = PartialName(file);
+    const std::string partial = TemporaryName(file);
     std::unique_ptr<Database> db = DBEngine::Workspaces(0).CreateDatabase(partial, dbLangGeneral);
     if (!db) return false;
     try {
