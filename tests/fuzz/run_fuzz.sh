@@ -17,8 +17,8 @@ case "$target" in
     seeds="$src/tests/fuzz/seeds"
     max_len=8192 ;;
   dbload)
-    sources=("$src/tests/fuzz/fuzz_dbload.cpp" "$src/src/storage/drawingdb.cpp" "$src/src/platform/database.cpp"
-             "$src/src/platform/accessreader.cpp" "$src/src/model/numtext.cpp")
+    sources=("$src/tests/fuzz/fuzz_dbload.cpp" "$src/src/storage/drawingdb.cpp" "$src/src/storage/mydfile.cpp"
+             "$src/src/platform/database.cpp" "$src/src/platform/accessreader.cpp" "$src/src/model/numtext.cpp")
     libs=(-lsqlite3)
     seeds="$src/tests/fuzz/db_seeds"
     max_len=16384 ;;
