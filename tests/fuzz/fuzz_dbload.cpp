@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -21,12 +22,17 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// A file in a private folder, made once.
+// A file in a private folder, made once and removed when the run ends.
+std::string folder;
 const std::string& FuzzFile() {
     static const std::string file = [] {
-        std::string dir = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzzdb-XXXXXX");
-        Check(mkdtemp(dir.data()) != nullptr);
-        return dir + "/drawing.mdb";
+        folder = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzzdb-XXXXXX");
+        Check(mkdtemp(folder.data()) != nullptr);
+        std::atexit([] {
+            std::remove((folder + "/drawing.mdb").c_str());
+            rmdir(folder.c_str());
+        });
+        return folder + "/drawing.mdb";
     }();
     return file;
 }
