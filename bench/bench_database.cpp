@@ -1,6 +1,7 @@
 // Fill and load of the largest drawing the tables hold (32,767 points and
 // 32,767 lines) through the data control and ADO, next to the sqlite3 shell
 // importing the same rows from CSV into the same empty tables.
+// BM_QuickCheck gives the cost of the integrity check in every opening.
 //   build/bench_database --benchmark_min_time=2
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -14,6 +15,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "model/numtext.h"
 #include "platform/database.h"
@@ -177,6 +180,23 @@ void BM_ShellExport(benchmark::State& state) {
     }
 }
 
+// What the integrity check that every opening runs costs on these rows: a
+// fresh connection and PRAGMA quick_check, as each Refresh does (a load
+// opens the file twice).
+void BM_QuickCheck(benchmark::State& state) {
+    Fixture& f = Shared();
+    const std::string file = f.Path("check.mdb");
+    f.FreshTables(file);
+    FillDrawing(DbRoute::Data, file, f.points, f.lines);
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        const int rc = sqlite3_exec(db, "PRAGMA quick_check(1)", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db);
+        if (rc != SQLITE_OK) state.SkipWithError("quick_check failed");
+    }
+}
+
 void BM_FillData(benchmark::State& s) { Fill(s, DbRoute::Data); }
 void BM_FillAdo(benchmark::State& s) { Fill(s, DbRoute::Ado); }
 void BM_CreateAndFillData(benchmark::State& s) { CreateAndFill(s, DbRoute::Data); }
@@ -194,5 +214,6 @@ BENCHMARK(BM_CreateAndFillAdo)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ShellExport)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadData)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadAdo)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QuickCheck)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libsqlite3-dev sqlite3
+  mdbtools-dev mdbtools
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk qt6-translations-l10n
   xvfb xdotool imagemagick x11-utils

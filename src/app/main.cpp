@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/process.h"
 #include "platform/session.h"
 #include "view/frmmain.h"
 
@@ -29,6 +30,7 @@ QString DrawingArgument(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    IgnoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pointline"));
     Session session(app);

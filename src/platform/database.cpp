@@ -1,6 +1,9 @@
 #include "platform/database.h"
 
+#include "platform/accessreader.h"
+
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
@@ -48,12 +52,70 @@ std::string SystemReason() { return std::string("（") + std::strerror(errno) + 
 
 // The first bytes, read through SQLite's own handle: opening the file a second
 // time and closing it would drop the POSIX locks SQLite holds on it.
-bool HasSqliteHeader(sqlite3* db) {
+DbFileKind HeaderKind(sqlite3* db) {
     sqlite3_file* fp = nullptr;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &fp) != SQLITE_OK || !fp || !fp->pMethods)
-        return false;
-    char head[sizeof kHeader] = {};
-    return fp->pMethods->xRead(fp, head, sizeof head, 0) == SQLITE_OK && std::memcmp(head, kHeader, sizeof head) == 0;
+        return DbFileKind::Other;
+    char head[20] = {};
+    const int rc = fp->pMethods->xRead(fp, head, sizeof head, 0);  // a short file reads as zeros
+    if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return DbFileKind::Other;
+    return FileKindOfHeader(head, sizeof head);
+}
+
+// A missing file, or one that isn't a plain file, fails here, before SQLite
+// could make or open it.
+void CheckExists(const std::string& file) {
+    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
+    std::error_code ec;
+    const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
+    if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
+    if (ec) throw DbError(DbError::Kind::Engine, "无法打开数据库：" + ec.message());
+    // A folder, and a pipe or device, whose opening could wait for a writer.
+    if (type != std::filesystem::file_type::regular) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+}
+
+const char* const kAccessReadOnly = "Access 文件只能读取，不能写入";
+
+thread_local const std::atomic<bool>* tCancel = nullptr;
+
+// The name of the table that "select * from <table> ..." reads, or empty.
+std::string SourceTable(std::string_view source) {
+    auto word = [&source](std::string_view w) {
+        source = Trim(source);
+        if (source.size() < w.size() || !EqualNoCase(source.substr(0, w.size()), w)) return false;
+        source.remove_prefix(w.size());
+        return true;
+    };
+    if (!word("select") || !word("*") || !word("from")) return {};
+    source = Trim(source);
+    std::size_t n = 0;
+    while (n < source.size() && (std::isalnum(static_cast<unsigned char>(source[n])) || source[n] == '_')) ++n;
+    if (n == 0 || (n < source.size() && !std::isspace(static_cast<unsigned char>(source[n])) && source[n] != ';'))
+        return {};
+    return std::string(source.substr(0, n));
+}
+
+// Which file, and which version of it: device, inode, size and modification
+// time. Empty when the file can't be looked at.
+std::string FileStamp(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return file + '|' + std::to_string(st.st_dev) + '|' + std::to_string(st.st_ino) + '|' + std::to_string(st.st_size) +
+           '|' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+}
+
+// The drawing is read from real tables only: a view or a virtual table under
+// the name could compute rows without end.
+void RequireRealTable(DbConnection& connection, const std::string& table) {
+    DbStatement find(connection, "SELECT type, sql FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
+    find.Bind(1, DbValue(table));
+    if (!find.Step()) return;  // the query itself reports the missing table
+    const DbValue type = find.Column(0), sql = find.Column(1);
+    const bool virtualTable = sql.IsText() && EqualNoCase(sql.Text().substr(0, 14), "CREATE VIRTUAL");
+    if (type == DbValue("table") && !virtualTable) return;
+    throw DbError(DbError::Kind::NoTable, table + " 不是数据表（是" +
+                                              (type == DbValue("view") ? "视图" : virtualTable ? "虚拟表" : "其他对象") +
+                                              "）");
 }
 
 // Type code of a declared column type; 0 for types the engine doesn't make.
@@ -96,15 +158,41 @@ std::string AppendableTable(std::string_view source) {
 
 double NumberForField(const DbValue& value, const std::string& field) {
     if (value.IsNumber()) return value.Number();
-    const std::string_view text = Trim(value.Text());
     double number = 0.0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
+    if (!WholeNumberText(value.Text(), number))
         throw DbError(DbError::Kind::TypeMismatch, "字段 " + field + " 需要数字，不是“" + value.Text() + "”");
     return number;
 }
 
 }  // namespace
+
+bool WholeNumberText(std::string_view text, double& number) {
+    text = Trim(text);
+    std::string_view digits = text;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+    if (digits.empty() || !(std::isdigit(static_cast<unsigned char>(digits.front())) || digits.front() == '.'))
+        return false;  // also keeps out "inf" and "nan"
+    if (text.front() == '+') text.remove_prefix(1);
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+// ---- read limits ----
+
+std::string Seconds(std::chrono::milliseconds d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(d.count()) / 1000.0);
+    return text;
+}
+
+std::chrono::milliseconds& DbReadTimeout() {
+    static std::chrono::milliseconds timeout{60000};
+    return timeout;
+}
+
+DbCancelScope::DbCancelScope(const std::atomic<bool>& flag) : previous_(tCancel) { tCancel = &flag; }
+DbCancelScope::~DbCancelScope() { tCancel = previous_; }
+const std::atomic<bool>* DbCancelScope::Flag() { return tCancel; }
 
 // ---- DbValue ----
 
@@ -120,14 +208,29 @@ const std::string& DbValue::Text() const {
 
 // ---- DbConnection ----
 
-DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mode_(mode) {
-    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
-    std::error_code ec;
-    const auto type = std::filesystem::status(std::filesystem::path(file), ec).type();
-    if (type == std::filesystem::file_type::not_found) throw DbError(DbError::Kind::Missing, "文件不存在");
-    if (type == std::filesystem::file_type::directory) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+DbFileKind FileKindOfHeader(const char* head, std::size_t size) {
+    if (size >= sizeof kHeader && std::memcmp(head, kHeader, sizeof kHeader) == 0) return DbFileKind::Sqlite;
+    constexpr std::string_view kJet = "Standard Jet DB", kAce = "Standard ACE DB";
+    if (size >= 4 + kJet.size()) {
+        const std::string_view at4(head + 4, kJet.size());
+        if (at4 == kJet || at4 == kAce) return DbFileKind::Access;
+    }
+    return DbFileKind::Other;
+}
+
+DbFileKind DbConnection::KindOf(const std::string& file) {
+    CheckExists(file);
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const DbFileKind kind = rc == SQLITE_OK ? HeaderKind(db) : DbFileKind::Other;
+    sqlite3_close_v2(db);
+    return kind;
+}
+
+DbConnection::DbConnection(const std::string& file, Mode mode, bool quickCheck) : file_(file), mode_(mode) {
+    CheckExists(file);
     // Without SQLITE_OPEN_CREATE a file that went missing meanwhile is not made.
-    // A connection is only ever used on the thread that opened it.
+    // A connection is only ever used by one thread at a time.
     const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -136,15 +239,78 @@ DbConnection::DbConnection(const std::string& file, Mode mode) : file_(file), mo
         db_ = nullptr;
         throw DbError(DbError::Kind::Engine, "无法打开数据库：" + reason);
     }
-    // SQLite takes any file, even an empty one or a text, and fails only at
-    // the first statement; ours start with the SQLite header.
-    if (!HasSqliteHeader(db_)) {
+    try {
+        // SQLite takes any file, even an empty one or a text, and fails only at
+        // the first statement; ours start with the SQLite header.
+        const DbFileKind kind = HeaderKind(db_);
+        if (kind == DbFileKind::Access) throw DbError(DbError::Kind::ReadOnly, kAccessReadOnly);
+        if (kind != DbFileKind::Sqlite) throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+        CheckComplete();
+        // The files come from anywhere: their schema gets no say over what runs.
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+        sqlite3_busy_timeout(db_, 2000);
+        cancel_ = DbCancelScope::Flag();
+        sqlite3_progress_handler(db_, 1000, &DbConnection::OnProgress, this);
+        if (quickCheck) QuickCheck();
+    } catch (...) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        throw DbError(DbError::Kind::NotDatabase, "不是数据库文件");
+        throw;
     }
-    sqlite3_busy_timeout(db_, 2000);
 }
+
+// SQLite reads the pages missing from a file that was cut short as zeros,
+// and even its checks then find nothing wrong: refuse such a file here.
+void DbConnection::CheckComplete() {
+    sqlite3_file* fp = nullptr;
+    unsigned char head[100] = {};
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &fp) != SQLITE_OK || !fp || !fp->pMethods ||
+        fp->pMethods->xFileSize(fp, &size) != SQLITE_OK)
+        throw DbError(DbError::Kind::Engine, "无法读取数据库文件");
+    fileSize_ = size;
+    if (size < static_cast<sqlite3_int64>(sizeof head) || fp->pMethods->xRead(fp, head, sizeof head, 0) != SQLITE_OK)
+        throw DbError(DbError::Kind::NotDatabase, "数据库文件不完整（被截断）");
+    auto be32 = [&head](int at) {
+        return std::uint32_t(head[at]) << 24 | std::uint32_t(head[at + 1]) << 16 | std::uint32_t(head[at + 2]) << 8 |
+               std::uint32_t(head[at + 3]);
+    };
+    const std::uint32_t pageSize = head[16] == 0 && head[17] == 1 ? 65536u : (std::uint32_t(head[16]) << 8 | head[17]);
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
+        throw DbError(DbError::Kind::NotDatabase, "不是数据库文件或文件已损坏");
+    // The page count at 28 holds only when the change counter at 24 matches the one at 92.
+    const std::uint32_t pages = be32(28);
+    const bool countValid = pages != 0 && be32(24) == be32(92);
+    if (size % pageSize != 0 || (countValid && size < static_cast<sqlite3_int64>(pages) * pageSize))
+        throw DbError(DbError::Kind::NotDatabase, "数据库文件不完整（被截断）");
+}
+
+// Damage SQLite can find on its own (pages out of order, bad free lists),
+// before anything of the file is read.
+void DbConnection::QuickCheck() {
+    ReadClock clock(*this);
+    DbStatement check(*this, "PRAGMA quick_check(1)");
+    std::string verdict = check.Step() && check.Column(0).IsText() ? check.Column(0).Text() : std::string();
+    if (verdict == "ok") return;
+    constexpr std::string_view kPrefix = "*** in database main ***\n";
+    if (verdict.rfind(kPrefix, 0) == 0) verdict.erase(0, kPrefix.size());
+    throw DbError(DbError::Kind::NotDatabase, "数据库文件已损坏：" + verdict);
+}
+
+int DbConnection::OnProgress(void* connection) {
+    auto* c = static_cast<DbConnection*>(connection);
+    if (c->cancel_ && c->cancel_->load(std::memory_order_relaxed)) c->stopped_ = Stop::Cancelled;
+    else if (std::chrono::steady_clock::now() > c->deadline_) c->stopped_ = Stop::Timeout;
+    return c->stopped_ != Stop::None;
+}
+
+DbConnection::ReadClock::ReadClock(DbConnection& c) : c_(c) {
+    c_.stopped_ = Stop::None;
+    c_.deadline_ = std::chrono::steady_clock::now() + DbReadTimeout();
+}
+
+DbConnection::ReadClock::~ReadClock() { c_.deadline_ = std::chrono::steady_clock::time_point::max(); }
 
 DbConnection::~DbConnection() { sqlite3_close_v2(db_); }
 
@@ -157,6 +323,10 @@ bool DbConnection::InTransaction() const { return sqlite3_get_autocommit(db_) ==
 
 void DbConnection::Fail(int code, std::string message) const {
     if (message.empty()) message = sqlite3_errmsg(db_);
+    if ((code & 0xFF) == SQLITE_INTERRUPT && stopped_ == Stop::Cancelled)
+        throw DbError(DbError::Kind::Cancelled, "已取消");
+    if ((code & 0xFF) == SQLITE_INTERRUPT && stopped_ == Stop::Timeout)
+        throw DbError(DbError::Kind::Engine, "读取超过 " + Seconds(DbReadTimeout()) + " 秒，已停止");
     switch (code & 0xFF) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT: throw DbError(DbError::Kind::NotDatabase, "不是数据库文件或文件已损坏");
@@ -233,7 +403,9 @@ DbValue DbStatement::Column(int index) const {
 
 Recordset::Recordset(DbConnection& connection, const std::string& source, const std::vector<DbValue>& parameters,
                      bool readOnly)
-    : connection_(connection), table_(AppendableTable(source)), readOnly_(readOnly) {
+    : connection_(&connection), table_(AppendableTable(source)), readOnly_(readOnly) {
+    DbConnection::ReadClock clock(connection);
+    if (const std::string table = SourceTable(source); !table.empty()) RequireRealTable(connection, table);
     DbStatement select(connection, source);
     // A record source only reads; anything else would change the file on Refresh.
     if (!sqlite3_stmt_readonly(select.handle()) || select.ColumnCount() == 0)
@@ -249,12 +421,30 @@ Recordset::Recordset(DbConnection& connection, const std::string& source, const 
         names_.emplace_back(sqlite3_column_name(select.handle(), i));
         types_.push_back(TypeCodeOf(sqlite3_column_decltype(select.handle(), i)));
     }
+    // A table holds no more than its file; values computed on reading (such
+    // as generated columns) could, without end.
+    const long long budget = (64LL << 20) + 4 * connection.FileSize();
+    long long used = 0;
     while (select.Step()) {
         std::vector<DbValue> row;
         row.reserve(static_cast<std::size_t>(columns));
-        for (int i = 0; i < columns; ++i) row.push_back(select.Column(i));
+        for (int i = 0; i < columns; ++i) {
+            row.push_back(select.Column(i));
+            used += row.back().IsText() ? 8 + static_cast<long long>(row.back().Text().size()) : 8;
+        }
+        if (used > budget) throw DbError(DbError::Kind::NotDatabase, "读出的数据远多于文件本身，已停止");
         rows_.push_back(std::move(row));
     }
+}
+
+Recordset::Recordset(const std::string& file, const std::string& source, const std::vector<DbValue>& parameters)
+    : connection_(nullptr), readOnly_(true) {
+    AccessTable table = ReadAccessSource(file, source, parameters);
+    names_ = std::move(table.names);
+    types_.assign(names_.size(), 0);
+    unreadable_.resize(names_.size());
+    for (std::size_t i = 0; i < names_.size(); ++i) unreadable_[i] = !table.readable[i];
+    rows_ = std::move(table.rows);
 }
 
 Recordset::~Recordset() = default;
@@ -281,6 +471,11 @@ int Recordset::FieldIndex(std::string_view name) const {
     return -1;
 }
 
+bool Recordset::FieldReadable(int index) const {
+    FieldName(index);  // checks the index
+    return unreadable_.empty() || !unreadable_[static_cast<std::size_t>(index)];
+}
+
 int Recordset::RequireField(std::string_view name) const {
     const int index = FieldIndex(name);
     if (index < 0) throw DbError(DbError::Kind::NoField, "缺少列 " + std::string(name));
@@ -297,7 +492,8 @@ const DbValue& Recordset::Fields(int index) const { return Value(position_, inde
 const DbValue& Recordset::Fields(std::string_view name) const { return Value(position_, RequireField(name)); }
 
 void Recordset::AddNew() {
-    if (readOnly_ || connection_.mode() == DbConnection::Mode::ReadOnly)
+    if (!connection_) throw DbError(DbError::Kind::ReadOnly, kAccessReadOnly);
+    if (readOnly_ || connection_->mode() == DbConnection::Mode::ReadOnly)
         throw DbError(DbError::Kind::ReadOnly, "记录集是只读的");
     if (table_.empty()) throw DbError(DbError::Kind::Usage, "这个记录源不能添加记录");
     if (!insert_) {
@@ -306,7 +502,7 @@ void Recordset::AddNew() {
         sql += ") VALUES (";
         for (std::size_t i = 0; i < names_.size(); ++i) sql += i ? ", ?" : "?";
         sql += ")";
-        insert_ = std::make_unique<DbStatement>(connection_, sql);
+        insert_ = std::make_unique<DbStatement>(*connection_, sql);
     }
     newRow_.assign(names_.size(), DbValue());
     adding_ = true;
@@ -367,12 +563,23 @@ DbConnection& DataSourceControl::Connection() {
         return *connection_;
     }
     connection_.reset();
-    connection_ = std::make_unique<DbConnection>(file, mode);
+    // A file already checked is checked again only when it changed meanwhile.
+    const std::string stamp = FileStamp(file);
+    connection_ = std::make_unique<DbConnection>(file, mode, stamp.empty() || stamp != checked_);
+    checked_ = stamp;
     return *connection_;
 }
 
 void DataSourceControl::Refresh() {
     recordset_.reset();
+    if (!(connection_ && connection_->InTransaction())) {
+        connection_.reset();
+        const std::string file = File();
+        if (DbConnection::KindOf(file) == DbFileKind::Access) {
+            recordset_ = std::make_unique<::Recordset>(file, RecordSource, Parameters);
+            return;
+        }
+    }
     DbConnection& connection = Connection();
     recordset_ = std::make_unique<::Recordset>(connection, RecordSource, Parameters, IsReadOnly());
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The one way the editor reaches a drawing database: data controls that open a
 // file and run a record source, the recordset they hand back, and the engine
-// that creates new databases. The files are SQLite databases.
+// that creates new databases. Our files are SQLite databases; genuine Access
+// files (Jet 3, Jet 4, ACE) are read too, never written, through
+// platform/accessreader.h.
 //
 // Every failure is thrown as a DbError; nothing here ends the program, and no
 // read ever creates a file.
@@ -24,6 +26,8 @@
 // Creating: DBEngine::Workspaces(0).CreateDatabase(file, dbLangGeneral),
 // CreateTableDef, CreateField, Fields.Append, TableDefs.Append, Close.
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -47,6 +51,7 @@ public:
         OutOfRange,       // a value that doesn't fit its column or its reader
         TypeMismatch,
         ReadOnly,
+        Cancelled,        // the user stopped a read (see DbCancelScope)
         Usage,            // an operation called in a state that doesn't allow it
         Engine,           // any other error reported by SQLite or the file system
     };
@@ -80,6 +85,11 @@ private:
     std::variant<std::monostate, double, std::string> v_;
 };
 
+// A text that is wholly a decimal number, blanks around it allowed ("7",
+// " -2.5 ", "+1E3"): the only texts that convert to a number where a number
+// is needed. False for anything else ("", "abc", "7xyz", "inf").
+bool WholeNumberText(std::string_view text, double& number);
+
 // Field type codes of the engine.
 constexpr int dbInteger = 3;  // 16-bit signed integer
 constexpr int dbDouble = 7;   // 64-bit float
@@ -87,13 +97,41 @@ constexpr int dbText = 10;
 // The general sort order, the only locale the engine offers.
 inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 
+// How long one read (a Refresh) may run: the backstop against a file that
+// keeps the engine busy. Past it the read fails. Process-wide; tests change it.
+std::chrono::milliseconds& DbReadTimeout();
+
+// While one is alive on a thread, the reads on that thread fail with
+// Kind::Cancelled once `flag` turns true (set from another thread).
+class DbCancelScope {
+public:
+    explicit DbCancelScope(const std::atomic<bool>& flag);
+    ~DbCancelScope();
+    DbCancelScope(const DbCancelScope&) = delete;
+    DbCancelScope& operator=(const DbCancelScope&) = delete;
+    // The flag of the calling thread's scope; null outside one.
+    static const std::atomic<bool>* Flag();
+
+private:
+    const std::atomic<bool>* previous_;
+};
+
+// What a file is, by its first bytes: "SQLite format 3\0" at 0 is ours,
+// "Standard Jet DB" or "Standard ACE DB" at 4 a genuine Access file.
+enum class DbFileKind { Sqlite, Access, Other };
+DbFileKind FileKindOfHeader(const char* head, std::size_t size);
+
 // An open SQLite connection. Opening checks the file first: a missing file is
 // never created, and a file that doesn't start with the SQLite header is
-// refused before SQLite sees it.
+// refused before SQLite sees it (an Access file as read only). So is a file
+// cut short (SQLite would read the missing pages as zeros) and one that
+// PRAGMA quick_check finds damaged.
 class DbConnection {
 public:
     enum class Mode { ReadOnly, ReadWrite };
-    DbConnection(const std::string& file, Mode mode);
+    // `quickCheck` false skips PRAGMA quick_check, for a file checked a moment
+    // ago and not changed since.
+    DbConnection(const std::string& file, Mode mode, bool quickCheck = true);
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
@@ -104,14 +142,44 @@ public:
     void Exec(const char* sql);
     bool InTransaction() const;
 
+    // The kind of an existing file, read without disturbing the locks that
+    // connections of this process hold on it. Throws as the constructor does
+    // for a missing file or a folder.
+    static DbFileKind KindOf(const std::string& file);
+
     // Throws the DbError that matches an SQLite result code; the message is
     // the connection's last one unless given.
     [[noreturn]] void Fail(int code, std::string message = {}) const;
 
+    // The file's size when it was opened.
+    long long FileSize() const { return fileSize_; }
+
+    // While alive, statements on the connection stop after DbReadTimeout()
+    // and when the thread's DbCancelScope flag is set.
+    class ReadClock {
+    public:
+        explicit ReadClock(DbConnection& c);
+        ~ReadClock();
+        ReadClock(const ReadClock&) = delete;
+        ReadClock& operator=(const ReadClock&) = delete;
+
+    private:
+        DbConnection& c_;
+    };
+
 private:
+    enum class Stop { None, Timeout, Cancelled };
+    static int OnProgress(void* connection);
+    void CheckComplete();
+    void QuickCheck();
+
     sqlite3* db_ = nullptr;
     std::string file_;
     Mode mode_;
+    long long fileSize_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    Stop stopped_ = Stop::None;
 };
 
 // A prepared statement, finalized when it goes.
@@ -136,6 +204,8 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+struct AccessTable;
+
 // The rows of a record source, read in full when the source runs, in the
 // order the engine gives them (for a plain table the order they were added).
 // A recordset on exactly "select * from <table>" also appends rows to that
@@ -144,6 +214,10 @@ class Recordset {
 public:
     Recordset(DbConnection& connection, const std::string& source, const std::vector<DbValue>& parameters,
               bool readOnly);
+    // The rows of a genuine Access file, which take no new rows. The source
+    // is "select * from <table>", optionally with "where <field>=?": numbers
+    // equal to the parameter match, and texts that are wholly such a number.
+    Recordset(const std::string& file, const std::string& source, const std::vector<DbValue>& parameters);
     ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
@@ -161,6 +235,9 @@ public:
     // 0-based position of a field, names compared without regard to case;
     // -1 when there is none.
     int FieldIndex(std::string_view name) const;
+    // False for a field of a type that can't be read as a number or a text
+    // (binary and OLE fields of Access files); its values are empty.
+    bool FieldReadable(int index) const;
 
     // Values of the current row.
     const DbValue& Fields(int index) const;
@@ -179,9 +256,10 @@ public:
 private:
     int RequireField(std::string_view name) const;
 
-    DbConnection& connection_;
+    DbConnection* connection_;  // null for an Access file
     std::vector<std::string> names_;
     std::vector<int> types_;  // type code per field, 0 when the column has none of ours
+    std::vector<bool> unreadable_;  // empty when every field reads
     std::vector<std::vector<DbValue>> rows_;
     int position_ = 0;
     std::string table_;  // empty when the source can't take new rows
@@ -223,6 +301,9 @@ private:
 
     std::unique_ptr<DbConnection> connection_;
     std::unique_ptr<::Recordset> recordset_;
+    // The file as it was when its last opening checked it (see FileStamp):
+    // the two Refreshes of a load check it once.
+    std::string checked_;
 };
 
 // The DAO-style data control.

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "model/numtext.h"
+#include "platform/busy.h"
 #include "platform/fonts.h"
 #include "platform/messagebox.h"
 #include "query/dbrecord.h"
@@ -162,8 +163,10 @@ AttribTableWindow::AttribTableWindow(const char* name, const char* caption, QSiz
     Data1.RecordSource = recordSource;
     Data1.ReadOnly = true;
     try {
-        Data1.Refresh();
+        RunWhileBusy(nullptr, QStringLiteral("正在读取数据库…"), [this] { Data1.Refresh(); });
     } catch (const std::exception& e) {
+        const auto* db = dynamic_cast<const DbError*>(&e);
+        if (db && db->kind() == DbError::Kind::Cancelled) return;  // stopped by the user: the window doesn't open
         QString detail = QString::fromUtf8(e.what());
         if (!databaseName.empty()) detail = QString::fromStdString(databaseName) + QLatin1Char('\n') + detail;
         messages.Show(this, QStringLiteral("不能显示数据"), detail);

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/busy.h"
 #include "platform/fonts.h"
 #include "platform/listcombo.h"
 #include "platform/messagebox.h"
@@ -83,7 +84,7 @@ void frmAttribToShape::Command1_Click() {
         // The ID goes in as a parameter, never as part of the SQL text.
         Data1.RecordSource = shapeType == 1 ? "select * from PointTable where ID=?" : "select * from LineTable where ID=?";
         Data1.Parameters = {DbValue(*id)};
-        Data1.Refresh();
+        RunWhileBusy(this, QStringLiteral("正在查询…"), [this] { Data1.Refresh(); });
         Recordset& rs = Data1.Recordset();
         if (rs.RecordCount() > 0) {
             rs.MoveFirst();
@@ -91,9 +92,11 @@ void frmAttribToShape::Command1_Click() {
             else foundLine = LineFromRecordByPosition(rs);
         }
         Data1.Close();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         Data1.Close();
-        messages_.Show(this, QString::fromUtf8(kCannotQuery));
+        // A search the user stopped leaves the window as it was, for another try.
+        const auto* db = dynamic_cast<const DbError*>(&e);
+        if (!db || db->kind() != DbError::Kind::Cancelled) messages_.Show(this, QString::fromUtf8(kCannotQuery));
         return;
     }
     accept();

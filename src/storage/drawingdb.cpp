@@ -1,11 +1,18 @@
 #include "storage/drawingdb.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "model/numtext.h"
+#include "storage/mydfile.h"
 #include "platform/database.h"
 
 namespace {
@@ -23,27 +30,32 @@ std::string Where(const char* table, int row) { return std::string(table) + " �
 int Require(const Recordset& rs, const char* table, const char* column) {
     const int index = rs.FieldIndex(column);
     if (index < 0) throw DbError(DbError::Kind::NoField, std::string("表 ") + table + " 缺少列 " + column);
+    if (!rs.FieldReadable(index))
+        throw DbError(DbError::Kind::TypeMismatch, std::string("表 ") + table + " 的列 " + column + " 不是数字或文本");
     return index;
 }
 
-// A number for the drawing: numbers as they are, texts by the leading-number
-// rule. An empty value, or one that a 32-bit float can't hold, is an error.
-float Cell(const Recordset& rs, int index, const char* table, const char* column, int row) {
+// A number for the drawing. ID and Color take the value converted to a
+// number: a number as it is, a text only when it is wholly a number. The
+// coordinates read a text by the leading-number rule. An empty value, or one
+// that a 32-bit float can't hold, is an error.
+float Cell(const Recordset& rs, int index, const char* table, const char* column, int row, bool whole) {
     const DbValue& value = rs.Fields(index);
     if (value.IsEmpty()) throw DbError(DbError::Kind::Null, Where(table, row) + "的 " + column + " 是空值");
-    bool fits;
-    float number;
+    double number;
     if (value.IsNumber()) {
-        const double d = value.Number();
-        fits = std::fabs(d) <= FLT_MAX;
-        number = static_cast<float>(d);
+        number = value.Number();
+    } else if (whole) {
+        if (!WholeNumberText(value.Text(), number))
+            throw DbError(DbError::Kind::TypeMismatch,
+                          Where(table, row) + "的 " + column + " 不是数字（“" + value.Text() + "”）");
     } else {
         const NumberRead read = ReadNumber(value.Text());
-        fits = read.fits;
-        number = read.value;
+        number = read.fits ? read.value : HUGE_VAL;
     }
-    if (!fits) throw DbError(DbError::Kind::OutOfRange, Where(table, row) + "的 " + column + " 超出单精度浮点数的范围");
-    return number;
+    if (!(std::fabs(number) <= FLT_MAX))
+        throw DbError(DbError::Kind::OutOfRange, Where(table, row) + "的 " + column + " 超出单精度浮点数的范围");
+    return static_cast<float>(number);
 }
 
 void OpenSource(DataSourceControl& control, const char* source) {
@@ -63,9 +75,9 @@ LoadedDrawing ReadTables(DataSourceControl& control) {
         int row = 1;
         for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext(), ++row) {
             auto p = std::make_shared<CPoint>();
-            p->pntNO = Cell(rs, id, "PointTable", "ID", row);
-            p->X = Cell(rs, x, "PointTable", "X", row);
-            p->Y = Cell(rs, y, "PointTable", "Y", row);
+            p->pntNO = Cell(rs, id, "PointTable", "ID", row, true);
+            p->X = Cell(rs, x, "PointTable", "X", row, false);
+            p->Y = Cell(rs, y, "PointTable", "Y", row, false);
             drawing.points.Add(std::move(p));
         }
     }
@@ -79,7 +91,10 @@ LoadedDrawing ReadTables(DataSourceControl& control) {
         int row = 1;
         for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext(), ++row) {
             auto l = std::make_shared<CLine>();
-            auto cell = [&](int i) { return Cell(rs, index[i], "LineTable", kLineColumns[i].name, row); };
+            // ID and Color are numbers; the four coordinates are texts.
+            auto cell = [&](int i) {
+                return Cell(rs, index[i], "LineTable", kLineColumns[i].name, row, i == 0 || i == 5);
+            };
             l->ID = cell(0);
             l->sp.X = cell(1);
             l->sp.Y = cell(2);
@@ -151,6 +166,19 @@ void WriteTables(DataSourceControl& control, const PointList& points, const Line
     control.Close();
 }
 
+// Gives the finished file its name, unless another file took the name meanwhile.
+void MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+    if (errno == EINVAL || errno == ENOSYS) {  // file systems without it: a link won't replace a file either
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return;
+        }
+    }
+    if (errno == EEXIST) throw DbError(DbError::Kind::Exists, "文件已存在");
+    throw DbError(DbError::Kind::Engine, std::string("无法给新文件命名（") + std::strerror(errno) + "）");
+}
+
 template <std::size_t N>
 void MakeTable(Database& db, const char* name, const Column (&columns)[N]) {
     std::unique_ptr<TableDef> table = db.CreateTableDef(name);
@@ -162,8 +190,11 @@ void MakeTable(Database& db, const char* name, const Column (&columns)[N]) {
 
 std::string AdoConnectionText(const std::string& file) {
     std::string text = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
-    const bool needsQuotes =
-        file.find(';') != std::string::npos || (!file.empty() && (file.front() == '"' || file.front() == '\''));
+    // The reader skips blanks before it looks for an opening quote, so a
+    // quote after leading blanks needs quoting as much as one in front.
+    const std::size_t first = file.find_first_not_of(' ');
+    const bool needsQuotes = file.find(';') != std::string::npos ||
+                             (first != std::string::npos && (file[first] == '"' || file[first] == '\''));
     if (needsQuotes) {
         text += '"';
         for (char c : file) {
@@ -206,16 +237,28 @@ void CreateDrawingTables(Database& db) {
 }
 
 bool CreateAndFillDrawing(DbRoute route, const std::string& file, const PointList& points, const LineList& lines) {
-    std::unique_ptr<Database> db = DBEngine::Workspaces(0).CreateDatabase(file, dbLangGeneral);
+    if (file.empty()) throw DbError(DbError::Kind::Missing, "没有文件名");
+    std::error_code ec;
+    const auto type = std::filesystem::symlink_status(file, ec).type();
+    // (A name that can't be looked at fails below, where the file is made.)
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none)
+        throw DbError(DbError::Kind::Exists, "文件已存在");
+    // Built under another name and renamed when complete: a crash, a kill or
+    // a full disk part way never leaves a half-made database under the name.
+    const std::string partial = TemporaryName(file);
+    std::unique_ptr<Database> db = DBEngine::Workspaces(0).CreateDatabase(partial, dbLangGeneral);
     if (!db) return false;
     try {
         CreateDrawingTables(*db);
         db->Close();  // the engine and the control never hold the file at once
-        FillDrawing(route, file, points, lines);
+        FillDrawing(route, partial, points, lines);
+        MoveIntoPlace(partial, file);
     } catch (...) {
         db.reset();
-        std::remove(file.c_str());
+        std::remove(partial.c_str());
+        std::remove((partial + "-journal").c_str());
         throw;
     }
+    SyncDirectoryOf(file);
     return true;
 }

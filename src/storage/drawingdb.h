@@ -20,8 +20,9 @@ struct LoadedDrawing {
 };
 
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=<file>;Persist Security Info=False".
-// A file name that would end the value early (a ";" in it, or a leading
-// quote) is put in double quotes so that the control opens that very file.
+// A file name that would end the value early (a ";" in it, or a quote as its
+// first character after any blanks) is put in double quotes, so that
+// Adodc::DataSourceOf gives back that very name.
 std::string AdoConnectionText(const std::string& file);
 
 // Reads both tables, in their stored order, into new collections. An empty
@@ -37,8 +38,9 @@ void FillDrawing(DbRoute route, const std::string& file, const PointList& points
 void CreateDrawingTables(Database& db);
 
 // Creates a new database file through the engine, makes the tables, closes
-// it and fills it through `route`. Returns false when the engine hands back
-// no database. When a step after the creation fails, the new file is removed
-// again (it is ours: creation refuses any existing file) and the error is
-// rethrown, so a failed save leaves nothing behind.
+// it and fills it through `route`. Refuses a name that exists. Returns false
+// when the engine hands back no database. The file is built under a hidden
+// name beside `file` and takes its name only when complete; when a step
+// fails, the hidden file is removed and the error rethrown, so a failed or
+// interrupted save never leaves a database under `file`.
 bool CreateAndFillDrawing(DbRoute route, const std::string& file, const PointList& points, const LineList& lines);

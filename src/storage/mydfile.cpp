@@ -537,6 +537,8 @@ bool SaveToDeviceOrPipe(const std::string& path, const PointList& points, const 
     return fd.Close();
 }
 
+}  // namespace
+
 std::string TemporaryName(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     const std::size_t slash = target.rfind('/');
@@ -552,8 +554,6 @@ void SyncDirectoryOf(const std::string& target) {
     FileDescriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) (void)::fsync(fd.get());  // the rename is done; this only hastens it to the disk
 }
-
-}  // namespace
 
 std::string WriteMydText(const PointList& points, const LineList& lines) {
     std::string text;

@@ -47,6 +47,12 @@ std::string WriteMydText(const PointList& points, const LineList& lines);
 // pipe is written directly. Returns false on any failure.
 bool SaveMydFile(const std::string& path, const PointList& points, const LineList& lines);
 
+// A new hidden name beside `target` for a file that takes `target`'s name once
+// it is complete; short enough for any file name length limit.
+std::string TemporaryName(const std::string& target);
+// Hastens a rename in the folder of `target` to the disk.
+void SyncDirectoryOf(const std::string& target);
+
 // ---- the number forms of the file, without heap allocation ----
 
 // Room that PutFileNumber and PutSignedColor may use.

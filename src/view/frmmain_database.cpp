@@ -2,6 +2,8 @@
 #include <exception>
 #include <string>
 
+#include "platform/busy.h"
+#include "platform/database.h"
 #include "storage/drawingdb.h"
 #include "view/frmmain.h"
 
@@ -27,7 +29,10 @@ void Fail(frmmain& form, const char* what, const std::string& file, const std::e
 void Load(frmmain& form, DbRoute route, const std::string& file) {
     LoadedDrawing drawing;
     try {
-        drawing = LoadDrawing(route, file);
+        RunWhileBusy(&form, QStringLiteral("正在读取数据库…"), [&] { drawing = LoadDrawing(route, file); });
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::Cancelled) Fail(form, "打开失败", file, e);
+        return;  // a cancelled load changes nothing, like a cancelled dialog
     } catch (const std::exception& e) {
         Fail(form, "打开失败", file, e);
         return;

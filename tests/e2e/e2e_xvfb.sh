@@ -87,6 +87,49 @@ expect_near $((cx + 300)) $((cy + 150)) "255 0 244" "the point under the pointer
 expect_near $((cx + 175)) $((cy + 150)) "255 0 244" "the other point, 1.25 times as far" zoomed
 expect_pixel $((cx + 200)) $((cy + 150)) "0 0 0" "the other point's old place" zoomed
 
+# A genuine Access file through both database loads, each followed by a text
+# save: the saved text is the file's drawing, whatever was drawn before.
+DATA=$(cd "$(dirname "$0")/../data/jet" && pwd)
+cp "$DATA/drawing-2000.mdb" "$WORK/access.mdb"
+rm -f "$WORK"/*.myd
+eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+# Opens the menu bar's first menu, walks `rights` menus to the right and
+# `downs` items down, and chooses the item.
+choose_menu() {
+  click_at $((X + 15)) $((Y + 10))
+  local i
+  for ((i = 0; i < $1; i++)); do xdotool key Right; sleep 0.1; done
+  # A menu reached from the left opens on its first item; one opened by the mouse on none.
+  for ((i = 0; i < $2; i++)); do xdotool key Down; sleep 0.1; done
+  xdotool key Return
+  sleep 0.8
+}
+answer_file_dialog() {
+  xdotool key ctrl+a
+  xdotool type --delay 15 "$1"
+  sleep 0.2
+  xdotool key Return
+  sleep 0.8
+}
+expected=$(printf '1 1 12.5 -4\r\n1 2 0.5 -3\r\n1 3 100 200\r\n2 1 12.5 -4 0.5 -3  65535\r\n2 2 100 200 -0.25 1E+07  16711680\r\n' | od -An -tx1)
+save_and_check() {  # name what
+  choose_menu 0 2  # 文件 > 保存文件
+  answer_file_dialog "$WORK/$1"
+  for _ in $(seq 20); do [[ -s "$WORK/$1" ]] && break; sleep 0.25; done
+  [[ -s "$WORK/$1" ]] || { shot "no_$1"; fail "$2: the text save wrote nothing"; }
+  [[ "$(od -An -tx1 "$WORK/$1")" == "$expected" ]] || fail "$2: saved text differs: $(cat -A "$WORK/$1")"
+}
+choose_menu 1 2  # 数据库 > 打开数据库文件(Ado)
+answer_file_dialog "$WORK/access.mdb"
+save_and_check ado.myd "Access file through the ADO load"
+click_at $((bx + 44)) $((by + 12))  # Command1 again: add a point that the next load must drop
+click_at $((cx + 600)) $((cy + 100))
+choose_menu 1 0  # 数据库 > 打开数据库文件(Data)
+answer_file_dialog "$WORK/access.mdb"
+save_and_check data.myd "Access file through the Data load"
+cmp -s "$DATA/drawing-2000.mdb" "$WORK/access.mdb" || fail "the Access file changed"
+
 close_editor
 echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn," \
-  "a point deleted from the toolbar and back with Ctrl+Z, a wheel zoom about the pointer, clean exit"
+  "a point deleted from the toolbar and back with Ctrl+Z, a wheel zoom about the pointer," \
+  "an Access file loaded through both routes and saved as text, clean exit"

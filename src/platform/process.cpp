@@ -1,0 +1,5 @@
+#include "platform/process.h"
+
+#include <csignal>
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
