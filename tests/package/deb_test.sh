@@ -18,13 +18,13 @@ deb=${debs[0]}
 
 [[ $(dpkg-deb -f "$deb" Package) == pointline ]] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in libqt6widgets6 libqt6gui6 libsqlite3-0 fonts-noto-cjk qt6-translations-l10n libc6; do
+for need in libqt6widgets6 libqt6gui6 libsqlite3-0 libmdb3 fonts-noto-cjk qt6-translations-l10n libc6; do
   grep -Eq "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 
 root=$WORK/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/pointline usr/share/applications/pointline.desktop \
+for f in usr/bin/pointline usr/bin/pointline-mdbreader usr/share/applications/pointline.desktop \
   usr/share/icons/hicolor/scalable/apps/pointline.svg usr/share/mime/packages/pointline.xml; do
   [[ -f $root/$f ]] || fail "the package lacks /$f"
 done
