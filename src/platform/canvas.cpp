@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/raster.h"
+
 namespace {
 
 QColor ToQColor(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
@@ -205,33 +207,6 @@ void Canvas::Batch::FlushLines() {
     lines_.clear();
 }
 
-// One-pixel lines are plotted directly: the painter's general path costs
-// about ten times as much per pixel.
-void Canvas::Batch::PlotThinLine(QPoint a, QPoint b, uint32_t rgb) {
-    QImage& img = canvas_.screen_;
-    const unsigned width = unsigned(img.width()), height = unsigned(img.height());
-    uchar* const bits = img.bits();
-    const qsizetype stride = img.bytesPerLine();
-    const QRgb colour = ToQColor(rgb).rgb();
-    int x = a.x(), y = a.y();
-    const int dx = std::abs(b.x() - x), sx = x < b.x() ? 1 : -1;
-    const int dy = -std::abs(b.y() - y), sy = y < b.y() ? 1 : -1;
-    int err = dx + dy;
-    for (;;) {
-        if (unsigned(x) < width && unsigned(y) < height) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
-        if (x == b.x() && y == b.y()) break;
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
-    }
-}
-
 void Canvas::Batch::PSet(double x, double y, uint32_t rgb) {
     const QPoint pixel = canvas_.PixelOf(x, y);
     const int w = canvas_.drawWidth_;
@@ -249,17 +224,26 @@ void Canvas::Batch::Line(double x1, double y1, double x2, double y2, uint32_t rg
         PSet(x1, y1, rgb);
         return;
     }
+    if (canvas_.drawWidth_ == 1) {
+        // Through the pixel centres, both end pixels included; the same
+        // pixels in either direction, so drawing a line again in the
+        // background colour erases all of it.
+        FlushLines();
+        QImage& img = canvas_.screen_;
+        const raster::Target target(reinterpret_cast<uint32_t*>(img.bits()), img.bytesPerLine() / 4, img.width(),
+                                    img.height());
+        const uint32_t colour = ToQColor(rgb).rgb();
+        raster::ThinLine(target, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, colour);
+        for (const QPoint end : {a, b})
+            if (img.rect().contains(end)) target.Row(end.y())[end.x()] = colour;
+        Touch(a.x(), a.y(), b.x() + 1, b.y() + 1, 1);
+        return;
+    }
     double ax = a.x() + 0.5, ay = a.y() + 0.5, bx = b.x() + 0.5, by = b.y() + 0.5;
     const double pad = canvas_.drawWidth_ + 2.0;
     if (!ClipSegment(ax, ay, bx, by, -pad, -pad, canvas_.screen_.width() + pad, canvas_.screen_.height() + pad))
         return;
     Touch(ax, ay, bx, by, canvas_.drawWidth_ + 1.0);
-    if (canvas_.drawWidth_ == 1) {
-        FlushLines();
-        PlotThinLine(QPoint(int(std::floor(ax)), int(std::floor(ay))), QPoint(int(std::floor(bx)), int(std::floor(by))),
-                     rgb);
-        return;
-    }
     if (rgb != lineRgb_) FlushLines();
     lineRgb_ = rgb;
     lines_.emplace_back(ax, ay, bx, by);

@@ -64,7 +64,6 @@ public:
 
     private:
         void FlushLines();
-        void PlotThinLine(QPoint a, QPoint b, uint32_t rgb);
         void Touch(double x1, double y1, double x2, double y2, double pad);
         QPainter& Painter();
 

@@ -2,6 +2,7 @@
 //   e2e_probe canvas SHOT            -> "x y" of the drawing area's top-left corner
 //   e2e_probe pixel SHOT X Y         -> "r g b" of one pixel
 //   e2e_probe changed A B X Y W H    -> number of pixels that differ in the rectangle
+//   e2e_probe count SHOT X Y W H R G B -> number of pixels of one colour in the rectangle
 #include <QColor>
 #include <QImage>
 #include <cstdio>
@@ -60,5 +61,16 @@ int main(int argc, char** argv) {
         std::printf("%d\n", n);
         return 0;
     }
-    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H");
+    if (argc >= 10 && std::strcmp(argv[1], "count") == 0) {
+        QImage img(argv[2]);
+        if (img.isNull()) return Fail("cannot read the screenshot");
+        const int x = std::atoi(argv[3]), y = std::atoi(argv[4]), w = std::atoi(argv[5]), h = std::atoi(argv[6]);
+        const QColor want(std::atoi(argv[7]), std::atoi(argv[8]), std::atoi(argv[9]));
+        int n = 0;
+        for (int j = y; j < y + h; ++j)
+            for (int i = x; i < x + w; ++i) n += img.pixelColor(i, j) == want;
+        std::printf("%d\n", n);
+        return 0;
+    }
+    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H | count SHOT X Y W H R G B");
 }

@@ -57,5 +57,26 @@ expect_pixel $((cx + 350)) $((cy + 325)) "255 255 0" "middle of the line" drawn
 expect_pixel $((cx + 500)) $((cy + 350)) "255 255 0" "end of the line" drawn
 expect_pixel $((cx + 250)) $((cy + 150)) "0 0 0" "between the points" drawn
 
+# A move-line drag at pen width 1 erases the line at its old place: no pixel
+# of it is left while the button is still held.
+click_at $((cx + 576 + 44)) $((cy + 464 + 12))  # Command6
+move_to $((cx + 350)) $((cy + 325))
+xdotool mousedown 1
+sleep 0.3
+for dy in 20 40 60; do move_to $((cx + 350)) $((cy + 325 + dy)); done
+sleep 0.3
+trail=-1
+for _ in $(seq 20); do
+  shot dragging
+  moved=$("$PROBE" count "$WORK/dragging.png" $((cx + 190)) $((cy + 355)) 320 60 255 255 0)
+  trail=$("$PROBE" count "$WORK/dragging.png" $((cx + 190)) $((cy + 290)) 320 64 255 255 0)
+  [[ $moved -gt 250 && $trail -eq 0 ]] && break
+  sleep 0.25
+done
+xdotool mouseup 1
+sleep 0.3
+[[ $moved -gt 250 ]] || fail "the moved line is not shown ($moved pixels)"
+[[ $trail -eq 0 ]] || fail "the move-line drag left $trail pixels of the line at its old place"
+
 close_editor
-echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn, clean exit"
+echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn, line moved without a trail, clean exit"

@@ -30,6 +30,17 @@ protected:
     QPoint Px(double x, double y) { return canvas().PixelOf(x, y); }
     QColor PixelAt(QPoint p) { return canvas().Screen().pixelColor(p); }
     QColor PixelAtWorld(double x, double y) { return PixelAt(Px(x, y)); }
+    // Whether the pixel of a world position or one of its eight neighbours
+    // has the colour: a one-pixel line through a position may pass beside
+    // its pixel.
+    bool NearWorld(double x, double y, const QColor& c) {
+        const QPoint centre = Px(x, y);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (canvas().Screen().rect().contains(centre + QPoint(dx, dy)) && PixelAt(centre + QPoint(dx, dy)) == c)
+                    return true;
+        return false;
+    }
 
     static QColor Packed(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
     QColor Background() { return Packed(canvas().BackColor()); }

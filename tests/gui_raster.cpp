@@ -1,0 +1,106 @@
+#include <QImage>
+#include <QLineF>
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <random>
+
+#include "platform/raster.h"
+
+namespace {
+
+constexpr int kWidth = 240, kHeight = 160;
+constexpr uint32_t kWhite = 0xFFFFFFFF;
+
+QImage Blank() {
+    QImage img(kWidth, kHeight, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    return img;
+}
+
+raster::Target TargetOf(QImage& img) {
+    return raster::Target(reinterpret_cast<uint32_t*>(img.bits()), img.bytesPerLine() / 4, img.width(), img.height());
+}
+
+// Lines between pixel centres: inside the image, crossing its edges, far
+// outside, flat, steep, diagonal and only a few pixels long.
+struct Segment {
+    double x1, y1, x2, y2;
+};
+std::vector<Segment> Segments(unsigned seed, int count) {
+    std::mt19937 rng(seed);
+    std::vector<Segment> out;
+    for (int i = 0; i < count; ++i) {
+        const bool far = i % 4 == 0;
+        std::uniform_int_distribution<int> x(far ? -300 : -3, far ? kWidth + 300 : kWidth + 2);
+        std::uniform_int_distribution<int> y(far ? -300 : -3, far ? kHeight + 300 : kHeight + 2);
+        Segment s{x(rng) + 0.5, y(rng) + 0.5, x(rng) + 0.5, y(rng) + 0.5};
+        if (i % 5 == 1) s.x2 = s.x1 + int(rng() % 7) - 3;
+        if (i % 7 == 2) s.y2 = s.y1 + int(rng() % 7) - 3;
+        if (i % 9 == 3) s.y2 = s.y1 + (s.x2 - s.x1);
+        if (s.x1 != s.x2 || s.y1 != s.y2) out.push_back(s);
+    }
+    return out;
+}
+
+int Differences(const QImage& a, const QImage& b) {
+    if (a == b) return 0;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+}  // namespace
+
+TEST(Raster, OnePixelLinesAreThePaintersInEitherDirection) {
+    int checked = 0;
+    QImage ours = Blank(), reversed = Blank(), painted = Blank();
+    for (const Segment& s : Segments(11, 3000)) {
+        ours.fill(Qt::black);
+        reversed.fill(Qt::black);
+        painted.fill(Qt::black);
+        raster::ThinLine(TargetOf(ours), s.x1, s.y1, s.x2, s.y2, kWhite);
+        raster::ThinLine(TargetOf(reversed), s.x2, s.y2, s.x1, s.y1, kWhite);
+        ASSERT_EQ(Differences(ours, reversed), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+
+        // Qt's painter walks a line the same way in both directions, from
+        // the end with the smaller coordinate along the longer axis.
+        const bool flat = std::abs(s.x2 - s.x1) >= std::abs(s.y2 - s.y1);
+        const bool swap = flat ? s.x1 > s.x2 : s.y1 > s.y2;
+        QLineF line(s.x1, s.y1, s.x2, s.y2);
+        if (swap) line = QLineF(s.x2, s.y2, s.x1, s.y1);
+        {
+            QPainter p(&painted);
+            p.setPen(QPen(Qt::white, 1, Qt::SolidLine, Qt::FlatCap));
+            p.drawLines(&line, 1);
+        }
+        const bool inside = std::min(s.x1, s.x2) >= 0 && std::max(s.x1, s.x2) <= kWidth &&
+                            std::min(s.y1, s.y2) >= 0 && std::max(s.y1, s.y2) <= kHeight;
+        if (inside) ++checked;
+        ASSERT_EQ(Differences(ours, painted), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+    }
+    EXPECT_GT(checked, 1000);
+}
+
+TEST(Raster, BandsPaintExactlyTheRowsOfTheWholeLine) {
+    std::mt19937 rng(5);
+    QImage whole = Blank(), banded = Blank(), one = Blank(), expected;
+    for (const Segment& s : Segments(12, 2000)) {
+        whole.fill(Qt::black);
+        banded.fill(Qt::black);
+        one.fill(Qt::black);
+        raster::ThinLine(TargetOf(whole), s.x1, s.y1, s.x2, s.y2, kWhite);
+        const raster::Target all = TargetOf(banded);
+        const int cut1 = int(rng() % kHeight), cut2 = std::min(kHeight, cut1 + 1 + int(rng() % 9));
+        for (const raster::Target& band : {all.Band(0, cut1), all.Band(cut1, cut2), all.Band(cut2, kHeight)})
+            raster::ThinLine(band, s.x1, s.y1, s.x2, s.y2, kWhite);
+        ASSERT_EQ(Differences(whole, banded), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+
+        // A band paints its rows of the line and nothing else.
+        expected = whole.copy();
+        raster::ThinLine(TargetOf(one).Band(cut1, cut2), s.x1, s.y1, s.x2, s.y2, kWhite);
+        for (int y = 0; y < kHeight; ++y)
+            if (y < cut1 || y >= cut2) std::fill_n(reinterpret_cast<uint32_t*>(expected.scanLine(y)), kWidth, 0xFF000000u);
+        ASSERT_EQ(Differences(one, expected), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+    }
+}
