@@ -104,3 +104,84 @@ TEST(Raster, BandsPaintExactlyTheRowsOfTheWholeLine) {
         ASSERT_EQ(Differences(one, expected), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
     }
 }
+
+// Wide lines set the pixels of Qt's flat-capped wide lines, for every line the
+// image's edges don't cut.
+TEST(Raster, WideLinesAreThePaintersInEitherDirection) {
+    int checked = 0;
+    QImage ours = Blank(), reversed = Blank(), painted = Blank();
+    int index = 0;
+    for (const Segment& s : Segments(13, 2500)) {
+        const int width = 2 + index++ % 6;
+        ours.fill(Qt::black);
+        reversed.fill(Qt::black);
+        raster::WideLine(TargetOf(ours), s.x1, s.y1, s.x2, s.y2, width, kWhite);
+        raster::WideLine(TargetOf(reversed), s.x2, s.y2, s.x1, s.y1, width, kWhite);
+        ASSERT_EQ(Differences(ours, reversed), 0) << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+
+        const double margin = width;  // the outline reaches at most this far beyond the ends
+        if (std::min(s.x1, s.x2) < margin || std::max(s.x1, s.x2) > kWidth - margin ||
+            std::min(s.y1, s.y2) < margin || std::max(s.y1, s.y2) > kHeight - margin)
+            continue;
+        painted.fill(Qt::black);
+        {
+            QPainter p(&painted);
+            p.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::FlatCap));
+            const QLineF line(s.x1, s.y1, s.x2, s.y2);
+            p.drawLines(&line, 1);
+        }
+        ++checked;
+        ASSERT_EQ(Differences(ours, painted), 0) << width << ": " << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+    }
+    EXPECT_GT(checked, 800);
+}
+
+TEST(Raster, WideLinesAndDiscsInBandsAreTheWholeOnes) {
+    std::mt19937 rng(8);
+    QImage whole = Blank(), banded = Blank();
+    int index = 0;
+    for (const Segment& s : Segments(14, 1500)) {
+        const int width = 2 + index++ % 6;
+        const raster::Disc disc(width);
+        whole.fill(Qt::black);
+        banded.fill(Qt::black);
+        raster::WideLine(TargetOf(whole), s.x1, s.y1, s.x2, s.y2, width, kWhite);
+        disc.Paint(TargetOf(whole), int(s.x1), int(s.y1), kWhite);
+        const raster::Target all = TargetOf(banded);
+        const int cut1 = int(rng() % kHeight), cut2 = std::min(kHeight, cut1 + 1 + int(rng() % 9));
+        for (const raster::Target& band : {all.Band(0, cut1), all.Band(cut1, cut2), all.Band(cut2, kHeight)}) {
+            raster::WideLine(band, s.x1, s.y1, s.x2, s.y2, width, kWhite);
+            disc.Paint(band, int(s.x1), int(s.y1), kWhite);
+        }
+        ASSERT_EQ(Differences(whole, banded), 0) << width << ": " << s.x1 << "," << s.y1 << " " << s.x2 << "," << s.y2;
+    }
+}
+
+// A dot is a disc as wide as the pen: worked out once per width, the same
+// pixels as testing every pixel of its square against the circle.
+TEST(Raster, DiscsAreThePensCircle) {
+    for (int width = 1; width <= 40; ++width) {
+        QImage img = Blank();
+        const raster::Disc disc(width);
+        const QPoint centre(100, 80);
+        disc.Paint(TargetOf(img), centre.x(), centre.y(), kWhite);
+        const int first = -(width - 1) / 2;
+        EXPECT_EQ(disc.Top(centre.y()), centre.y() + first);
+        EXPECT_EQ(disc.Bottom(centre.y()), centre.y() + first + width - 1);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const double dx = x - centre.x() - first + 0.5 - width / 2.0;
+                const double dy = y - centre.y() - first + 0.5 - width / 2.0;
+                const bool inside = x - centre.x() - first >= 0 && x - centre.x() - first < width &&
+                                    y - centre.y() - first >= 0 && y - centre.y() - first < width &&
+                                    dx * dx + dy * dy <= width * width / 4.0;
+                ASSERT_EQ(img.pixel(x, y) == 0xFFFFFFFF, inside) << width << " at " << x << "," << y;
+            }
+    }
+    // Cut by the image's edges.
+    QImage img = Blank();
+    raster::Disc(7).Paint(TargetOf(img), 0, kHeight - 1, kWhite);
+    EXPECT_EQ(img.pixel(0, kHeight - 1), 0xFFFFFFFF);
+    EXPECT_EQ(img.pixel(3, kHeight - 1), 0xFFFFFFFF);
+    EXPECT_EQ(img.pixel(4, kHeight - 1), 0xFF000000);
+}

@@ -168,6 +168,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
         CPoint& p = *s.draggedPoint;
         HighlightSquare(ui, p.X, p.Y, background);
         SetPosition(p, X, Y);
+        s.pntArray.MarkChanged();
         HighlightSquare(ui, p.X, p.Y, kPickedPointRgb);
     }
 
@@ -193,6 +194,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
         line.ep.Y += DY;
         line.sp.X += DX;
         line.sp.Y += DY;
+        s.lineArray.MarkChanged();
         SetPosition(last, X, Y);
         MarkLine(ui, line, kMovingNodeRgb);
     }
@@ -213,6 +215,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
             HighlightSquare(ui, X, Y, kNodeRgb);
             SetPosition(last, X, Y);
             SetPosition(moving, X, Y);
+            s.lineArray.MarkChanged();
         }
     }
 }
@@ -241,6 +244,7 @@ void MouseUp(MainState& s, EditorSurface& ui, float X, float Y) {
         if (s.pickedLine && s.lineArray.PositionOf(s.pickedLine.get()) != 0) {
             CLine& line = *s.pickedLine;
             SetPosition(s.pickedNode == 1 ? line.sp : line.ep, X, Y);
+            s.lineArray.MarkChanged();
             MarkLine(ui, line, kNodeRgb);
             s.pickedNode = 0;
         }

@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "platform/raster.h"
 
@@ -32,30 +34,11 @@ int VbShift(Qt::KeyboardModifiers modifiers) {
     return s;
 }
 
-// Liang-Barsky: clips the segment to the rectangle, false when nothing is left.
-bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double left, double top, double right,
-                 double bottom) {
-    double t0 = 0.0, t1 = 1.0;
-    const double dx = x2 - x1, dy = y2 - y1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - left, right - x1, y1 - top, bottom - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) return false;
-        } else {
-            const double t = q[i] / p[i];
-            if (p[i] < 0.0) t0 = std::max(t0, t);
-            else t1 = std::min(t1, t);
-            if (t0 > t1) return false;
-        }
-    }
-    const double nx1 = x1 + t0 * dx, ny1 = y1 + t0 * dy;
-    x2 = x1 + t1 * dx;
-    y2 = y1 + t1 * dy;
-    x1 = nx1;
-    y1 = ny1;
-    return true;
-}
+uint32_t Opaque(uint32_t rgb) { return ToQColor(rgb).rgb(); }
+
+// Pictures smaller than this are painted on one thread: starting threads
+// would cost more than they save.
+constexpr std::size_t kShapesPerExtraBand = 20000;
 
 }  // namespace
 
@@ -72,6 +55,13 @@ void Canvas::SetScale(double x1, double y1, double x2, double y2) {
     centreY_ = (y1 + y2) / 2.0;
     unitsPerPixelX_ = (x2 - x1) / designSize_.width();
     unitsPerPixelY_ = (y2 - y1) / designSize_.height();
+    ViewChanged();
+}
+
+void Canvas::SetDrawWidth(int width) {
+    drawWidth_ = width < 1 ? 1 : width;
+    if (disc_.Width() != drawWidth_) disc_ = raster::Disc(drawWidth_);
+    ViewChanged();
 }
 
 QPointF Canvas::WorldToPixel(double x, double y) const {
@@ -96,11 +86,6 @@ void Canvas::Cls() {
     update();
 }
 
-void Canvas::PSet(double x, double y, uint32_t rgb) { Batch(*this).PSet(x, y, rgb); }
-void Canvas::Line(double x1, double y1, double x2, double y2, uint32_t rgb) { Batch(*this).Line(x1, y1, x2, y2, rgb); }
-void Canvas::Box(double x1, double y1, double x2, double y2, uint32_t rgb) { Batch(*this).Box(x1, y1, x2, y2, rgb); }
-void Canvas::Circle(double x, double y, double radius, uint32_t rgb) { Batch(*this).Circle(x, y, radius, rgb); }
-
 void Canvas::SetMousePointer(Pointer pointer) {
     switch (pointer) {
     case Pointer::Default: setCursor(Qt::ArrowCursor); break;
@@ -109,26 +94,10 @@ void Canvas::SetMousePointer(Pointer pointer) {
     }
 }
 
-// A dot is a disc as wide as the pen, centred on its pixel.
-void Canvas::StampDot(QPoint centre, uint32_t rgb) {
-    const int w = drawWidth_;
-    const int first = -(w - 1) / 2;
-    const double r2 = w * w / 4.0;
-    const double mid = w / 2.0;
-    const QRgb colour = ToQColor(rgb).rgb();
-    const int width = screen_.width(), height = screen_.height();
-    for (int j = 0; j < w; ++j) {
-        const int y = centre.y() + first + j;
-        if (y < 0 || y >= height) continue;
-        auto* row = reinterpret_cast<QRgb*>(screen_.scanLine(y));
-        const double dy = j + 0.5 - mid;
-        for (int i = 0; i < w; ++i) {
-            const int x = centre.x() + first + i;
-            if (x < 0 || x >= width) continue;
-            const double dx = i + 0.5 - mid;
-            if (dx * dx + dy * dy <= r2) row[x] = colour;
-        }
-    }
+raster::Target Canvas::ScreenTarget() {
+    // bits() detaches the screen from the kept picture before it is written.
+    return raster::Target(reinterpret_cast<uint32_t*>(screen_.bits()), screen_.bytesPerLine() / 4, screen_.width(),
+                          screen_.height());
 }
 
 void Canvas::paintEvent(QPaintEvent* event) {
@@ -141,6 +110,7 @@ void Canvas::resizeEvent(QResizeEvent* event) {
     if (size() == screen_.size() || size().isEmpty()) return;
     screen_ = QImage(size(), QImage::Format_RGB32);
     screen_.fill(ToQColor(backColor_));
+    ViewChanged();
     emit PaintRequest();
 }
 
@@ -159,118 +129,170 @@ void Canvas::mouseReleaseEvent(QMouseEvent* event) {
     emit MouseUp(VbButtons(event->button()), VbShift(event->modifiers()), float(w.x()), float(w.y()));
 }
 
-// ---- Batch ----
+// ---- the whole picture ----
 
-Canvas::Batch::Batch(Canvas& canvas)
-    : canvas_(canvas), minX_(HUGE_VAL), minY_(HUGE_VAL), maxX_(-HUGE_VAL), maxY_(-HUGE_VAL) {
-    // Detach the screen from any copy now, before pixels are written directly
-    // and before a painter holds on to its buffer.
-    canvas_.screen_.bits();
-}
+Canvas::BandPainter::BandPainter(const Canvas& canvas, const raster::Target& target)
+    : canvas_(canvas), target_(target), pad_(canvas.disc_.Width()) {}
 
-Canvas::Batch::~Batch() {
-    FlushLines();
-    if (painter_.isActive()) painter_.end();
-    if (minX_ > maxX_) return;
-    const QRect touched(QPoint(int(std::floor(minX_)), int(std::floor(minY_))),
-                        QPoint(int(std::ceil(maxX_)), int(std::ceil(maxY_))));
-    canvas_.update(touched.intersected(canvas_.rect()));
-}
-
-QPainter& Canvas::Batch::Painter() {
-    if (!painter_.isActive()) {
-        painter_.begin(&canvas_.screen_);
-        painter_.setRenderHint(QPainter::Antialiasing, false);
-        painter_.setBrush(Qt::NoBrush);
-    }
-    return painter_;
-}
-
-void Canvas::Batch::Touch(double x1, double y1, double x2, double y2, double pad) {
-    minX_ = std::min({minX_, x1 - pad, x2 - pad});
-    maxX_ = std::max({maxX_, x1 + pad, x2 + pad});
-    minY_ = std::min({minY_, y1 - pad, y2 - pad});
-    maxY_ = std::max({maxY_, y1 + pad, y2 + pad});
-}
-
-// Wide lines: flat-capped strokes in one painter call, then a disc of the pen
-// at each end, which looks like a round cap and costs far less to paint.
-void Canvas::Batch::FlushLines() {
-    if (lines_.empty()) return;
-    QPainter& p = Painter();
-    p.setPen(QPen(ToQColor(lineRgb_), canvas_.drawWidth_, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
-    p.drawLines(lines_.data(), int(lines_.size()));
-    for (const QLineF& l : lines_) {
-        canvas_.StampDot(QPoint(int(std::floor(l.x1())), int(std::floor(l.y1()))), lineRgb_);
-        canvas_.StampDot(QPoint(int(std::floor(l.x2())), int(std::floor(l.y2()))), lineRgb_);
-    }
-    lines_.clear();
-}
-
-void Canvas::Batch::PSet(double x, double y, uint32_t rgb) {
+void Canvas::BandPainter::Dot(double x, double y, uint32_t rgb) {
     const QPoint pixel = canvas_.PixelOf(x, y);
-    const int w = canvas_.drawWidth_;
-    if (pixel.x() < -w || pixel.y() < -w || pixel.x() > canvas_.screen_.width() + w ||
-        pixel.y() > canvas_.screen_.height() + w)
-        return;
-    FlushLines();  // keep the drawing order
-    canvas_.StampDot(pixel, rgb);
-    Touch(pixel.x(), pixel.y(), pixel.x() + 1, pixel.y() + 1, w);
+    const raster::Disc& disc = canvas_.disc_;
+    if (disc.Bottom(pixel.y()) < target_.bandTop || disc.Top(pixel.y()) >= target_.bandBottom) return;
+    disc.Paint(target_, pixel.x(), pixel.y(), Opaque(rgb));
 }
 
-void Canvas::Batch::Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
+void Canvas::BandPainter::Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
     const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
+    // Nothing of a line lies beyond its end pixels by more than the pen width.
+    if (std::max(a.y(), b.y()) + pad_ < target_.bandTop || std::min(a.y(), b.y()) - pad_ >= target_.bandBottom) return;
+    if (std::max(a.x(), b.x()) + pad_ < 0 || std::min(a.x(), b.x()) - pad_ >= target_.width) return;
+    const uint32_t colour = Opaque(rgb);
+    const raster::Disc& disc = canvas_.disc_;
     if (a == b) {  // a line without length still shows as a dot of the pen
-        PSet(x1, y1, rgb);
+        disc.Paint(target_, a.x(), a.y(), colour);
         return;
     }
-    if (canvas_.drawWidth_ == 1) {
-        // Through the pixel centres, both end pixels included; the same
-        // pixels in either direction, so drawing a line again in the
-        // background colour erases all of it.
-        FlushLines();
-        QImage& img = canvas_.screen_;
-        const raster::Target target(reinterpret_cast<uint32_t*>(img.bits()), img.bytesPerLine() / 4, img.width(),
-                                    img.height());
-        const uint32_t colour = ToQColor(rgb).rgb();
-        raster::ThinLine(target, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, colour);
-        for (const QPoint end : {a, b})
-            if (img.rect().contains(end)) target.Row(end.y())[end.x()] = colour;
-        Touch(a.x(), a.y(), b.x() + 1, b.y() + 1, 1);
+    // Through the pixel centres, with a dot of the pen at each end, which
+    // looks like a round cap; the same pixels in either direction.
+    if (disc.Width() == 1)
+        raster::ThinLine(target_, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, colour);
+    else
+        raster::WideLine(target_, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, disc.Width(), colour);
+    disc.Paint(target_, a.x(), a.y(), colour);
+    disc.Paint(target_, b.x(), b.y(), colour);
+}
+
+int Canvas::BandsFor(std::size_t shapes) const {
+    if (repaintBands_ > 0) return std::min(repaintBands_, std::max(screen_.height(), 1));
+    if (shapes < kShapesPerExtraBand) return 1;
+    const unsigned cores = std::thread::hardware_concurrency();
+    const int wanted = static_cast<int>(std::min<std::size_t>({cores == 0 ? 1 : cores, 16, shapes / kShapesPerExtraBand}));
+    return std::clamp(std::min(wanted, screen_.height() / 16), 1, 16);
+}
+
+void Canvas::PaintBands(QImage& image, int bands, const Picture& picture) const {
+    const raster::Target whole(reinterpret_cast<uint32_t*>(image.bits()), image.bytesPerLine() / 4, image.width(),
+                               image.height());
+    const uint32_t background = Opaque(backColor_);
+    std::vector<uint64_t> writes(static_cast<std::size_t>(bands), 0);
+    auto paintBand = [&](int band) {
+        const int top = whole.height * band / bands, bottom = whole.height * (band + 1) / bands;
+        raster::Target target = whole.Band(top, bottom);
+        if (pixelWrites_) target.writes = &writes[static_cast<std::size_t>(band)];
+        for (int y = top; y < bottom; ++y) std::fill_n(target.Row(y), target.width, background);
+        BandPainter painter(*this, target);
+        picture(painter);
+    };
+    std::vector<std::thread> threads;
+    for (int band = 1; band < bands; ++band) threads.emplace_back(paintBand, band);
+    paintBand(0);
+    for (std::thread& t : threads) t.join();
+    if (pixelWrites_)
+        for (uint64_t n : writes) *pixelWrites_ += n;
+}
+
+void Canvas::PaintPicture(std::size_t shapes, const Picture& picture) {
+    PaintBands(screen_, BandsFor(shapes), picture);
+    update();
+}
+
+QImage Canvas::RenderPicture(const Picture& picture, int bands) const {
+    QImage image(screen_.size(), QImage::Format_RGB32);
+    PaintBands(image, std::clamp(bands, 1, std::max(image.height(), 1)), picture);
+    return image;
+}
+
+void Canvas::ShowPicture(uint64_t stamp, std::size_t shapes, const Picture& picture) {
+    if (keptValid_ && keptStamp_ == stamp && kept_.size() == screen_.size()) {
+        screen_ = kept_;  // shared until the next drawing operation copies it
+        update();
+        emit PictureShown();
         return;
     }
-    double ax = a.x() + 0.5, ay = a.y() + 0.5, bx = b.x() + 0.5, by = b.y() + 0.5;
-    const double pad = canvas_.drawWidth_ + 2.0;
-    if (!ClipSegment(ax, ay, bx, by, -pad, -pad, canvas_.screen_.width() + pad, canvas_.screen_.height() + pad))
-        return;
-    Touch(ax, ay, bx, by, canvas_.drawWidth_ + 1.0);
-    if (rgb != lineRgb_) FlushLines();
-    lineRgb_ = rgb;
-    lines_.emplace_back(ax, ay, bx, by);
+    PaintPicture(shapes, picture);
+    kept_ = screen_;
+    keptStamp_ = stamp;
+    keptValid_ = true;
+    emit PictureShown();
 }
 
-void Canvas::Batch::Box(double x1, double y1, double x2, double y2, uint32_t rgb) {
-    const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
-    const double pad = canvas_.drawWidth_ + 1.0;
-    const QRectF r = QRectF(QPointF(a) + QPointF(0.5, 0.5), QPointF(b) + QPointF(0.5, 0.5)).normalized();
-    if (!r.adjusted(-pad, -pad, pad, pad).intersects(QRectF(canvas_.screen_.rect()))) return;
-    FlushLines();
-    QPainter& p = Painter();
-    p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    p.drawRect(r);
-    Touch(r.left(), r.top(), r.right(), r.bottom(), pad);
-}
+// ---- single operations ----
 
-void Canvas::Batch::Circle(double x, double y, double radius, uint32_t rgb) {
-    const QPoint c = canvas_.PixelOf(x, y);
-    const double r = std::min(std::fabs(radius / canvas_.unitsPerPixelX_), kFar);
-    const QPointF centre = QPointF(c) + QPointF(0.5, 0.5);
-    const double pad = r + canvas_.drawWidth_ + 1.0;
-    if (!QRectF(centre.x() - pad, centre.y() - pad, 2 * pad, 2 * pad).intersects(QRectF(canvas_.screen_.rect())))
-        return;
-    FlushLines();
-    QPainter& p = Painter();
-    p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawEllipse(centre, r, r);
-    Touch(centre.x(), centre.y(), centre.x(), centre.y(), pad);
-}
+// A few operations on the whole screen: dots and lines painted directly, the
+// outlines of boxes and circles by a painter; the touched pixels are updated
+// at the end.
+class Canvas::Batch {
+public:
+    explicit Batch(Canvas& canvas)
+        : canvas_(canvas), target_(canvas.ScreenTarget()), band_(canvas, target_),
+          minX_(HUGE_VAL), minY_(HUGE_VAL), maxX_(-HUGE_VAL), maxY_(-HUGE_VAL) {}
+    ~Batch() {
+        if (painter_.isActive()) painter_.end();
+        if (minX_ > maxX_) return;
+        const QRect touched(QPoint(int(std::floor(minX_)), int(std::floor(minY_))),
+                            QPoint(int(std::ceil(maxX_)), int(std::ceil(maxY_))));
+        canvas_.update(touched.intersected(canvas_.rect()));
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    void PSet(double x, double y, uint32_t rgb) {
+        const QPoint pixel = canvas_.PixelOf(x, y);
+        band_.Dot(x, y, rgb);
+        Touch(pixel.x(), pixel.y(), pixel.x() + 1, pixel.y() + 1, canvas_.drawWidth_);
+    }
+    void Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
+        const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
+        band_.Line(x1, y1, x2, y2, rgb);
+        Touch(a.x(), a.y(), b.x() + 1, b.y() + 1, canvas_.drawWidth_ + 1.0);
+    }
+    void Box(double x1, double y1, double x2, double y2, uint32_t rgb) {
+        const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
+        const double pad = canvas_.drawWidth_ + 1.0;
+        const QRectF r = QRectF(QPointF(a) + QPointF(0.5, 0.5), QPointF(b) + QPointF(0.5, 0.5)).normalized();
+        if (!r.adjusted(-pad, -pad, pad, pad).intersects(QRectF(canvas_.screen_.rect()))) return;
+        QPainter& p = Painter();
+        p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        p.drawRect(r);
+        Touch(r.left(), r.top(), r.right(), r.bottom(), pad);
+    }
+    void Circle(double x, double y, double radius, uint32_t rgb) {
+        const QPoint c = canvas_.PixelOf(x, y);
+        const double r = std::min(std::fabs(radius / canvas_.unitsPerPixelX_), kFar);
+        const QPointF centre = QPointF(c) + QPointF(0.5, 0.5);
+        const double pad = r + canvas_.drawWidth_ + 1.0;
+        if (!QRectF(centre.x() - pad, centre.y() - pad, 2 * pad, 2 * pad).intersects(QRectF(canvas_.screen_.rect())))
+            return;
+        QPainter& p = Painter();
+        p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawEllipse(centre, r, r);
+        Touch(centre.x(), centre.y(), centre.x(), centre.y(), pad);
+    }
+
+private:
+    QPainter& Painter() {
+        if (!painter_.isActive()) {
+            painter_.begin(&canvas_.screen_);
+            painter_.setRenderHint(QPainter::Antialiasing, false);
+            painter_.setBrush(Qt::NoBrush);
+        }
+        return painter_;
+    }
+    void Touch(double x1, double y1, double x2, double y2, double pad) {
+        minX_ = std::min({minX_, x1 - pad, x2 - pad});
+        maxX_ = std::max({maxX_, x1 + pad, x2 + pad});
+        minY_ = std::min({minY_, y1 - pad, y2 - pad});
+        maxY_ = std::max({maxY_, y1 + pad, y2 + pad});
+    }
+
+    Canvas& canvas_;
+    raster::Target target_;
+    BandPainter band_;
+    QPainter painter_;
+    double minX_, minY_, maxX_, maxY_;
+};
+
+void Canvas::PSet(double x, double y, uint32_t rgb) { Batch(*this).PSet(x, y, rgb); }
+void Canvas::Line(double x1, double y1, double x2, double y2, uint32_t rgb) { Batch(*this).Line(x1, y1, x2, y2, rgb); }
+void Canvas::Box(double x1, double y1, double x2, double y2, uint32_t rgb) { Batch(*this).Box(x1, y1, x2, y2, rgb); }
+void Canvas::Circle(double x, double y, double radius, uint32_t rgb) { Batch(*this).Circle(x, y, radius, rgb); }

@@ -3,14 +3,20 @@
 #include <QPainter>
 #include <QPointF>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <functional>
+
+#include "platform/raster.h"
 
 // The drawing area. It keeps a QImage as "the screen": every drawing operation
 // paints into it at once and asks for an update of the touched pixels; the
 // paint event only copies the image. Coordinates are world coordinates of the
 // user scale; a world position maps to the pixel that contains it, and shapes
 // are painted through that pixel's centre without antialiasing.
+//
+// The whole picture (every point and line of the drawing) is painted in bands
+// of rows, one thread each, and kept: showing it again unchanged is a copy.
 class Canvas : public QWidget {
     Q_OBJECT
 public:
@@ -32,7 +38,7 @@ public:
     QPointF WorldAtPixel(QPoint pixel) const;
 
     int DrawWidth() const { return drawWidth_; }
-    void SetDrawWidth(int width) { drawWidth_ = width < 1 ? 1 : width; }
+    void SetDrawWidth(int width);
     uint32_t BackColor() const { return backColor_; }
 
     // Erase everything to the background colour.
@@ -48,31 +54,38 @@ public:
 
     const QImage& Screen() const { return screen_; }
 
-    // Many operations in a row (a full repaint): lines of one colour are
-    // handed to the painter together; drawing order is kept.
-    class Batch {
+    // Paints the dots and lines of the whole picture into one band of rows of
+    // the screen. Safe to use from the band's own thread.
+    class BandPainter {
     public:
-        explicit Batch(Canvas& canvas);
-        ~Batch();
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
-
-        void PSet(double x, double y, uint32_t rgb);
+        void Dot(double x, double y, uint32_t rgb);
         void Line(double x1, double y1, double x2, double y2, uint32_t rgb);
-        void Box(double x1, double y1, double x2, double y2, uint32_t rgb);
-        void Circle(double x, double y, double radius, uint32_t rgb);
 
     private:
-        void FlushLines();
-        void Touch(double x1, double y1, double x2, double y2, double pad);
-        QPainter& Painter();
-
-        Canvas& canvas_;
-        QPainter painter_;
-        std::vector<QLineF> lines_;  // wide lines waiting for one painter call
-        uint32_t lineRgb_ = 0;
-        double minX_, minY_, maxX_, maxY_;
+        friend class Canvas;
+        BandPainter(const Canvas& canvas, const raster::Target& target);
+        const Canvas& canvas_;
+        raster::Target target_;
+        int pad_;  // rows beyond a shape's end pixels that its pen may reach
     };
+    // Paints the picture by calls to the painter, in drawing order.
+    using Picture = std::function<void(BandPainter&)>;
+
+    // Shows the picture. When `stamp` and the view (scale, pen width, size)
+    // are those the kept picture was painted with, that is copied to the
+    // screen; otherwise the picture is painted anew and kept. `shapes` tells
+    // how much there is to paint.
+    void ShowPicture(uint64_t stamp, std::size_t shapes, const Picture& picture);
+    // Erases the screen and paints the picture anew, keeping nothing.
+    void PaintPicture(std::size_t shapes, const Picture& picture);
+    // The picture as a full repaint in `bands` bands paints it, on an image
+    // of its own (the screen stays as it is).
+    QImage RenderPicture(const Picture& picture, int bands) const;
+    // Bands (threads) a full repaint uses; 0 lets the area choose: one per
+    // core for large pictures, one for small ones.
+    void SetRepaintBands(int bands) { repaintBands_ = bands; }
+    // Adds the pixels that full repaints write to `counter` (null: stop).
+    void CountPixelWrites(uint64_t* counter) { pixelWrites_ = counter; }
 
 signals:
     // Button and shift state in the usual packed form (1 left, 2 right,
@@ -82,6 +95,8 @@ signals:
     void MouseUp(int button, int shift, float x, float y);
     // The screen was resized and erased; its owner repaints it.
     void PaintRequest();
+    // ShowPicture has just put the whole picture on the screen.
+    void PictureShown();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -92,12 +107,22 @@ protected:
     QSize sizeHint() const override { return designSize_; }
 
 private:
-    void StampDot(QPoint centre, uint32_t rgb);
+    class Batch;
+    raster::Target ScreenTarget();  // the whole screen, detached from any copy
+    void PaintBands(QImage& image, int bands, const Picture& picture) const;
+    int BandsFor(std::size_t shapes) const;
+    void ViewChanged() { keptValid_ = false; }
 
     QSize designSize_;  // the client size read at load: the user scale is given against it
     QImage screen_;
-    double centreX_ = 0, centreY_ = 0;   // world position of the client centre
+    QImage kept_;  // the picture as the last full repaint left it
+    bool keptValid_ = false;
+    uint64_t keptStamp_ = 0;
+    double centreX_ = 0, centreY_ = 0;  // world position of the client centre
     double unitsPerPixelX_ = 1, unitsPerPixelY_ = -1;
     int drawWidth_ = 1;
+    raster::Disc disc_{1};
     uint32_t backColor_ = 0;  // black
+    int repaintBands_ = 0;
+    uint64_t* pixelWrites_ = nullptr;
 };

@@ -116,7 +116,7 @@ frmmain::frmmain(QSize clientSize, QWidget* parent)
     Timer1->setInterval(200);
     connect(Timer1, &QTimer::timeout, this, &frmmain::Timer1_Timer);
 
-    connect(canvas, &Canvas::PaintRequest, this, &frmmain::Repaint);
+    connect(canvas, &Canvas::PaintRequest, this, &frmmain::Refresh);
     connect(canvas, &Canvas::MouseDown, this, &frmmain::Form_MouseDown);
     connect(canvas, &Canvas::MouseMove, this, &frmmain::Form_MouseMove);
     connect(canvas, &Canvas::MouseUp, this, &frmmain::Form_MouseUp);
@@ -297,15 +297,29 @@ void frmmain::SetPanelText(int panel, const QString& text) { panels_.at(panel - 
 
 // ---- repaint ----
 
+uint64_t frmmain::DrawingStamp() const {
+    // Versions come from one counter that only grows: a change of either
+    // list makes the larger one larger.
+    return std::max(pntArray.Version(), lineArray.Version());
+}
+
+void frmmain::PaintDrawing(Canvas::BandPainter& painter) const {
+    for (const auto& p : pntArray) painter.Dot(p->X, p->Y, kPointRgb);
+    for (const auto& l : lineArray) painter.Line(l->sp.X, l->sp.Y, l->ep.X, l->ep.Y, ColorToRgb(l->color));
+}
+
 void frmmain::Refresh() {
-    canvas->Cls();
-    Repaint();
+    canvas->ShowPicture(DrawingStamp(), std::size_t(pntArray.Count()) + std::size_t(lineArray.Count()),
+                        [this](Canvas::BandPainter& painter) { PaintDrawing(painter); });
+}
+
+QImage frmmain::RenderDrawing(int bands) const {
+    return canvas->RenderPicture([this](Canvas::BandPainter& painter) { PaintDrawing(painter); }, bands);
 }
 
 void frmmain::Repaint() {
-    Canvas::Batch batch(*canvas);
-    for (const auto& p : pntArray) batch.PSet(p->X, p->Y, kPointRgb);
-    for (const auto& l : lineArray) batch.Line(l->sp.X, l->sp.Y, l->ep.X, l->ep.Y, ColorToRgb(l->color));
+    canvas->PaintPicture(std::size_t(pntArray.Count()) + std::size_t(lineArray.Count()),
+                         [this](Canvas::BandPainter& painter) { PaintDrawing(painter); });
 }
 
 // ---- tool buttons ----

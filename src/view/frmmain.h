@@ -44,10 +44,18 @@ public:
     std::unique_ptr<CommonDialog> CommonDialog1;
     std::unique_ptr<MessageBox> messageBox;
 
-    // Erase the drawing area and repaint it at once.
+    // Erase the drawing area and repaint it at once: every point, then every
+    // line. When nothing the repaint reads has changed since the last one
+    // (the records, their order, the view, the pen width, the area's size),
+    // the picture it left is copied back instead.
     void Refresh();
-    // Paint every point, then every line, over what is on the area.
+    // The same, always painting anew.
     void Repaint();
+    // Changes whenever the drawing changes; see RecordList::MarkChanged.
+    uint64_t DrawingStamp() const;
+    // The drawing as a full repaint in `bands` bands paints it, apart from
+    // the screen.
+    QImage RenderDrawing(int bands) const;
 
     // Replaces the whole drawing with loaded collections: the counters follow
     // the loaded records and the area is refreshed. Picks, highlight records,
@@ -134,6 +142,7 @@ private:
     void BuildToolbar();
     void BuildStatusBar();
     bool StepView(int inward);
+    void PaintDrawing(Canvas::BandPainter& painter) const;
 
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;
