@@ -12,7 +12,7 @@ class RefreshSequences : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        canvas().SetRepaintBands(3);
+        canvas().SetRepaintThreads(3);
         QObject::connect(&canvas(), &Canvas::PictureShown, [this] {
             ++shown;
             const QImage full = form->RenderDrawing(1);

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -37,7 +38,7 @@ int VbShift(Qt::KeyboardModifiers modifiers) {
 uint32_t Opaque(uint32_t rgb) { return ToQColor(rgb).rgb(); }
 
 // Pictures smaller than this are painted on one thread: starting threads
-// would cost more than they save.
+// costs more than they save.
 constexpr std::size_t kShapesPerExtraBand = 20000;
 
 }  // namespace
@@ -131,85 +132,101 @@ void Canvas::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---- the whole picture ----
 
-Canvas::BandPainter::BandPainter(const Canvas& canvas, const raster::Target& target)
-    : canvas_(canvas), target_(target), pad_(canvas.disc_.Width()) {}
-
-void Canvas::BandPainter::Dot(double x, double y, uint32_t rgb) {
-    const QPoint pixel = canvas_.PixelOf(x, y);
-    const raster::Disc& disc = canvas_.disc_;
-    if (disc.Bottom(pixel.y()) < target_.bandTop || disc.Top(pixel.y()) >= target_.bandBottom) return;
-    disc.Paint(target_, pixel.x(), pixel.y(), Opaque(rgb));
+Canvas::Shape Canvas::ToPixels(double x1, double y1, double x2, double y2, uint32_t rgb) const {
+    const QPoint a = PixelOf(x1, y1), b = PixelOf(x2, y2);
+    return {a.x(), a.y(), b.x(), b.y(), Opaque(rgb)};
 }
 
-void Canvas::BandPainter::Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
-    const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
-    // Nothing of a line lies beyond its end pixels by more than the pen width.
-    if (std::max(a.y(), b.y()) + pad_ < target_.bandTop || std::min(a.y(), b.y()) - pad_ >= target_.bandBottom) return;
-    if (std::max(a.x(), b.x()) + pad_ < 0 || std::min(a.x(), b.x()) - pad_ >= target_.width) return;
-    const uint32_t colour = Opaque(rgb);
-    const raster::Disc& disc = canvas_.disc_;
-    if (a == b) {  // a line without length still shows as a dot of the pen
-        disc.Paint(target_, a.x(), a.y(), colour);
+void Canvas::ShapeList::Dot(double x, double y, uint32_t rgb) { *next_++ = canvas_.ToPixels(x, y, x, y, rgb); }
+
+void Canvas::ShapeList::Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
+    *next_++ = canvas_.ToPixels(x1, y1, x2, y2, rgb);
+}
+
+void Canvas::PaintShape(const raster::Target& target, const Shape& s) const {
+    // Nothing of a shape lies beyond its end pixels by more than the pen width.
+    const int pad = disc_.Width();
+    if (std::max(s.y1, s.y2) + pad < target.bandTop || std::min(s.y1, s.y2) - pad >= target.bandBottom) return;
+    if (std::max(s.x1, s.x2) + pad < 0 || std::min(s.x1, s.x2) - pad >= target.width) return;
+    if (s.x1 == s.x2 && s.y1 == s.y2) {  // a dot, or a line without length: a dot of the pen
+        disc_.Paint(target, s.x1, s.y1, s.colour);
         return;
     }
     // Through the pixel centres, with a dot of the pen at each end, which
     // looks like a round cap; the same pixels in either direction.
-    if (disc.Width() == 1)
-        raster::ThinLine(target_, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, colour);
+    if (disc_.Width() == 1)
+        raster::ThinLine(target, s.x1 + 0.5, s.y1 + 0.5, s.x2 + 0.5, s.y2 + 0.5, s.colour);
     else
-        raster::WideLine(target_, a.x() + 0.5, a.y() + 0.5, b.x() + 0.5, b.y() + 0.5, disc.Width(), colour);
-    disc.Paint(target_, a.x(), a.y(), colour);
-    disc.Paint(target_, b.x(), b.y(), colour);
+        raster::WideLine(target, s.x1 + 0.5, s.y1 + 0.5, s.x2 + 0.5, s.y2 + 0.5, disc_.Width(), s.colour);
+    disc_.Paint(target, s.x1, s.y1, s.colour);
+    disc_.Paint(target, s.x2, s.y2, s.colour);
 }
 
-int Canvas::BandsFor(std::size_t shapes) const {
-    if (repaintBands_ > 0) return std::min(repaintBands_, std::max(screen_.height(), 1));
+int Canvas::ThreadsFor(std::size_t shapes) const {
+    if (repaintThreads_ > 0) return repaintThreads_;
     if (shapes < kShapesPerExtraBand) return 1;
     const unsigned cores = std::thread::hardware_concurrency();
-    const int wanted = static_cast<int>(std::min<std::size_t>({cores == 0 ? 1 : cores, 16, shapes / kShapesPerExtraBand}));
-    return std::clamp(std::min(wanted, screen_.height() / 16), 1, 16);
+    return static_cast<int>(std::clamp<std::size_t>(std::min<std::size_t>(cores, shapes / kShapesPerExtraBand), 1, 16));
 }
 
-void Canvas::PaintBands(QImage& image, int bands, const Picture& picture) const {
+// Two passes on `threads` threads: each maps a share of the shapes to pixels,
+// then each paints one band of rows with every shape that reaches it, in
+// drawing order.
+void Canvas::PaintAll(QImage& image, int threads, const Picture& picture) const {
     const raster::Target whole(reinterpret_cast<uint32_t*>(image.bits()), image.bytesPerLine() / 4, image.width(),
                                image.height());
-    const uint32_t background = Opaque(backColor_);
+    const std::size_t count = picture.shapes;
+    const std::unique_ptr<Shape[]> shapes(new Shape[count]);
+    const int bands = std::clamp(threads, 1, std::max(whole.height, 1));
+    threads = std::clamp(threads, 1, bands);
     std::vector<uint64_t> writes(static_cast<std::size_t>(bands), 0);
-    auto paintBand = [&](int band) {
-        const int top = whole.height * band / bands, bottom = whole.height * (band + 1) / bands;
-        raster::Target target = whole.Band(top, bottom);
-        if (pixelWrites_) target.writes = &writes[static_cast<std::size_t>(band)];
-        for (int y = top; y < bottom; ++y) std::fill_n(target.Row(y), target.width, background);
-        BandPainter painter(*this, target);
-        picture(painter);
+    const uint32_t background = Opaque(backColor_);
+
+    auto run = [threads](auto job) {
+        std::vector<std::thread> workers;
+        for (int t = 1; t < threads; ++t) workers.emplace_back(job, t);
+        job(0);
+        for (std::thread& w : workers) w.join();
     };
-    std::vector<std::thread> threads;
-    for (int band = 1; band < bands; ++band) threads.emplace_back(paintBand, band);
-    paintBand(0);
-    for (std::thread& t : threads) t.join();
+    run([&](int t) {
+        const std::size_t first = count * std::size_t(t) / std::size_t(threads);
+        const std::size_t last = count * std::size_t(t + 1) / std::size_t(threads);
+        ShapeList list(*this, shapes.get() + first);
+        picture.paint(list, first, last);
+    });
+    std::atomic<int> nextBand{0};
+    run([&](int) {
+        for (int band; (band = nextBand++) < bands;) {
+            const int top = whole.height * band / bands, bottom = whole.height * (band + 1) / bands;
+            raster::Target target = whole.Band(top, bottom);
+            if (pixelWrites_) target.writes = &writes[static_cast<std::size_t>(band)];
+            for (int y = top; y < bottom; ++y) std::fill_n(target.Row(y), target.width, background);
+            for (std::size_t i = 0; i < count; ++i) PaintShape(target, shapes[i]);
+        }
+    });
     if (pixelWrites_)
         for (uint64_t n : writes) *pixelWrites_ += n;
 }
 
-void Canvas::PaintPicture(std::size_t shapes, const Picture& picture) {
-    PaintBands(screen_, BandsFor(shapes), picture);
+void Canvas::PaintPicture(const Picture& picture) {
+    PaintAll(screen_, ThreadsFor(picture.shapes), picture);
     update();
 }
 
-QImage Canvas::RenderPicture(const Picture& picture, int bands) const {
+QImage Canvas::RenderPicture(const Picture& picture, int threads) const {
     QImage image(screen_.size(), QImage::Format_RGB32);
-    PaintBands(image, std::clamp(bands, 1, std::max(image.height(), 1)), picture);
+    PaintAll(image, threads, picture);
     return image;
 }
 
-void Canvas::ShowPicture(uint64_t stamp, std::size_t shapes, const Picture& picture) {
+void Canvas::ShowPicture(uint64_t stamp, const Picture& picture) {
     if (keptValid_ && keptStamp_ == stamp && kept_.size() == screen_.size()) {
         screen_ = kept_;  // shared until the next drawing operation copies it
         update();
         emit PictureShown();
         return;
     }
-    PaintPicture(shapes, picture);
+    PaintPicture(picture);
     kept_ = screen_;
     keptStamp_ = stamp;
     keptValid_ = true;
@@ -224,8 +241,7 @@ void Canvas::ShowPicture(uint64_t stamp, std::size_t shapes, const Picture& pict
 class Canvas::Batch {
 public:
     explicit Batch(Canvas& canvas)
-        : canvas_(canvas), target_(canvas.ScreenTarget()), band_(canvas, target_),
-          minX_(HUGE_VAL), minY_(HUGE_VAL), maxX_(-HUGE_VAL), maxY_(-HUGE_VAL) {}
+        : canvas_(canvas), target_(canvas.ScreenTarget()), minX_(HUGE_VAL), minY_(HUGE_VAL), maxX_(-HUGE_VAL), maxY_(-HUGE_VAL) {}
     ~Batch() {
         if (painter_.isActive()) painter_.end();
         if (minX_ > maxX_) return;
@@ -236,16 +252,8 @@ public:
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
 
-    void PSet(double x, double y, uint32_t rgb) {
-        const QPoint pixel = canvas_.PixelOf(x, y);
-        band_.Dot(x, y, rgb);
-        Touch(pixel.x(), pixel.y(), pixel.x() + 1, pixel.y() + 1, canvas_.drawWidth_);
-    }
-    void Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
-        const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
-        band_.Line(x1, y1, x2, y2, rgb);
-        Touch(a.x(), a.y(), b.x() + 1, b.y() + 1, canvas_.drawWidth_ + 1.0);
-    }
+    void PSet(double x, double y, uint32_t rgb) { Paint(canvas_.ToPixels(x, y, x, y, rgb)); }
+    void Line(double x1, double y1, double x2, double y2, uint32_t rgb) { Paint(canvas_.ToPixels(x1, y1, x2, y2, rgb)); }
     void Box(double x1, double y1, double x2, double y2, uint32_t rgb) {
         const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
         const double pad = canvas_.drawWidth_ + 1.0;
@@ -270,6 +278,10 @@ public:
     }
 
 private:
+    void Paint(const Shape& shape) {
+        canvas_.PaintShape(target_, shape);
+        Touch(shape.x1, shape.y1, shape.x2 + 1.0, shape.y2 + 1.0, canvas_.drawWidth_ + 1.0);
+    }
     QPainter& Painter() {
         if (!painter_.isActive()) {
             painter_.begin(&canvas_.screen_);
@@ -287,7 +299,6 @@ private:
 
     Canvas& canvas_;
     raster::Target target_;
-    BandPainter band_;
     QPainter painter_;
     double minX_, minY_, maxX_, maxY_;
 };

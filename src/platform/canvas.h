@@ -54,36 +54,43 @@ public:
 
     const QImage& Screen() const { return screen_; }
 
-    // Paints the dots and lines of the whole picture into one band of rows of
-    // the screen. Safe to use from the band's own thread.
-    class BandPainter {
+    // The shapes of a picture in pixels: a dot is a line without length.
+    struct Shape {
+        int32_t x1, y1, x2, y2;
+        uint32_t colour;  // as the screen holds it
+    };
+    // Takes the shapes of the whole picture, in drawing order.
+    class ShapeList {
     public:
         void Dot(double x, double y, uint32_t rgb);
         void Line(double x1, double y1, double x2, double y2, uint32_t rgb);
 
     private:
         friend class Canvas;
-        BandPainter(const Canvas& canvas, const raster::Target& target);
+        ShapeList(const Canvas& canvas, Shape* next) : canvas_(canvas), next_(next) {}
         const Canvas& canvas_;
-        raster::Target target_;
-        int pad_;  // rows beyond a shape's end pixels that its pen may reach
+        Shape* next_;
     };
-    // Paints the picture by calls to the painter, in drawing order.
-    using Picture = std::function<void(BandPainter&)>;
+    // A picture of `shapes` shapes: paint(list, first, last) hands shapes
+    // [first, last) to the list, in drawing order. It is called from several
+    // threads at once, for different ranges.
+    struct Picture {
+        std::size_t shapes = 0;
+        std::function<void(ShapeList&, std::size_t first, std::size_t last)> paint;
+    };
 
     // Shows the picture. When `stamp` and the view (scale, pen width, size)
     // are those the kept picture was painted with, that is copied to the
-    // screen; otherwise the picture is painted anew and kept. `shapes` tells
-    // how much there is to paint.
-    void ShowPicture(uint64_t stamp, std::size_t shapes, const Picture& picture);
+    // screen; otherwise the picture is painted anew and kept.
+    void ShowPicture(uint64_t stamp, const Picture& picture);
     // Erases the screen and paints the picture anew, keeping nothing.
-    void PaintPicture(std::size_t shapes, const Picture& picture);
-    // The picture as a full repaint in `bands` bands paints it, on an image
-    // of its own (the screen stays as it is).
-    QImage RenderPicture(const Picture& picture, int bands) const;
-    // Bands (threads) a full repaint uses; 0 lets the area choose: one per
-    // core for large pictures, one for small ones.
-    void SetRepaintBands(int bands) { repaintBands_ = bands; }
+    void PaintPicture(const Picture& picture);
+    // The picture as a full repaint on `threads` threads paints it, on an
+    // image of its own (the screen stays as it is).
+    QImage RenderPicture(const Picture& picture, int threads) const;
+    // Threads a full repaint uses; 0 lets the area choose: one per core for
+    // large pictures, one for small ones.
+    void SetRepaintThreads(int threads) { repaintThreads_ = threads; }
     // Adds the pixels that full repaints write to `counter` (null: stop).
     void CountPixelWrites(uint64_t* counter) { pixelWrites_ = counter; }
 
@@ -109,8 +116,10 @@ protected:
 private:
     class Batch;
     raster::Target ScreenTarget();  // the whole screen, detached from any copy
-    void PaintBands(QImage& image, int bands, const Picture& picture) const;
-    int BandsFor(std::size_t shapes) const;
+    Shape ToPixels(double x1, double y1, double x2, double y2, uint32_t rgb) const;
+    void PaintShape(const raster::Target& target, const Shape& shape) const;
+    void PaintAll(QImage& image, int threads, const Picture& picture) const;
+    int ThreadsFor(std::size_t shapes) const;
     void ViewChanged() { keptValid_ = false; }
 
     QSize designSize_;  // the client size read at load: the user scale is given against it
@@ -123,6 +132,6 @@ private:
     int drawWidth_ = 1;
     raster::Disc disc_{1};
     uint32_t backColor_ = 0;  // black
-    int repaintBands_ = 0;
+    int repaintThreads_ = 0;
     uint64_t* pixelWrites_ = nullptr;
 };

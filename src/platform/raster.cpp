@@ -146,11 +146,15 @@ void ThinLine(const Target& t, double rx1, double ry1, double rx2, double ry2, u
         const int round = xinc > 0 ? 32 : 0;
         const int x = (x1 << 10) + ((((yStart << 6) + round - y1) * xinc) >> 6);
         const int from = std::max(yStart, top), to = std::min(yEnd, bottom);
+        if (from >= to) return;
+        int position = x + (from - yStart) * xinc;
+        uint32_t* row = t.Row(from);
+        const unsigned width = static_cast<unsigned>(t.width);
         uint64_t written = 0;
-        for (int y = from; y < to; ++y) {
-            const int px = (x + (y - yStart) * xinc) >> 16;
-            if (static_cast<unsigned>(px) < static_cast<unsigned>(t.width)) {
-                t.Row(y)[px] = colour;
+        for (int y = from; y < to; ++y, position += xinc, row += t.stride) {
+            const int px = position >> 16;
+            if (static_cast<unsigned>(px) < width) {
+                row[px] = colour;
                 ++written;
             }
         }
@@ -171,11 +175,11 @@ void ThinLine(const Target& t, double rx1, double ry1, double rx2, double ry2, u
     const int y = (y1 << 10) + ((((xStart << 6) + round - x1) * yinc) >> 6);
     int64_t first = std::max(0, -xStart), last = std::min(xEnd, t.width) - static_cast<int64_t>(xStart);
     StepsInRows(y, yinc, top, bottom, first, last);
-    for (int64_t k = first; k < last; ++k) {
-        const int row = (y + static_cast<int>(k) * yinc) >> 16;
-        t.Row(row)[xStart + k] = colour;
-    }
-    if (t.writes && last > first) *t.writes += static_cast<uint64_t>(last - first);
+    if (first >= last) return;
+    int position = y + static_cast<int>(first) * yinc;
+    uint32_t* const column = t.bits + xStart;
+    for (int64_t k = first; k < last; ++k, position += yinc) column[(position >> 16) * t.stride + k] = colour;
+    if (t.writes) *t.writes += static_cast<uint64_t>(last - first);
 }
 
 // ---- wide lines: the outline as a quadrilateral, scanned at pixel centres ----
@@ -222,8 +226,8 @@ void Segment(const Target& t, int& y, int next, int64_t& left, int64_t& right, i
     next = std::min(next, t.height - 1);
     if (y > next) return;
     const int from = std::max(y, t.bandTop), to = std::min(next, t.bandBottom - 1);
-    for (int row = from; row <= to; ++row) {
-        const int64_t l = Step(left, leftInc, row - y), r = Step(right, rightInc, row - y);
+    int64_t l = Step(left, leftInc, from - y), r = Step(right, rightInc, from - y);
+    for (int row = from; row <= to; ++row, l = Step(l, leftInc, 1), r = Step(r, rightInc, 1)) {
         const int x1 = static_cast<int>(std::max<int64_t>(l >> 16, 0));
         const int x2 = static_cast<int>(std::min<int64_t>(r >> 16, t.width - 1));
         if (x2 >= x1) Span(t, row, x1, x2, colour);

@@ -284,6 +284,9 @@ void frmmain::BuildStatusBar() {
 void frmmain::ReplaceDrawing(PointList&& points, LineList&& lines) {
     pntArray.Swap(points);
     lineArray.Swap(lines);
+    // The former drawing goes before the repaint needs its memory.
+    points.Clear();
+    lines.Clear();
     SetCountersAfterLoad();
     Refresh();
 }
@@ -303,24 +306,27 @@ uint64_t frmmain::DrawingStamp() const {
     return std::max(pntArray.Version(), lineArray.Version());
 }
 
-void frmmain::PaintDrawing(Canvas::BandPainter& painter) const {
-    for (const auto& p : pntArray) painter.Dot(p->X, p->Y, kPointRgb);
-    for (const auto& l : lineArray) painter.Line(l->sp.X, l->sp.Y, l->ep.X, l->ep.Y, ColorToRgb(l->color));
+// Shape i is point i + 1 for i below the number of points, then line
+// i + 1 - points: points first, lines on top, each in collection order.
+Canvas::Picture frmmain::Drawing() const {
+    const std::size_t points = std::size_t(pntArray.Count()), lines = std::size_t(lineArray.Count());
+    return {points + lines, [this, points](Canvas::ShapeList& list, std::size_t first, std::size_t last) {
+                for (std::size_t i = first; i < std::min(last, points); ++i) {
+                    const CPoint& p = *pntArray.Item(int(i) + 1);
+                    list.Dot(p.X, p.Y, kPointRgb);
+                }
+                for (std::size_t i = std::max(first, points); i < last; ++i) {
+                    const CLine& l = *lineArray.Item(int(i - points) + 1);
+                    list.Line(l.sp.X, l.sp.Y, l.ep.X, l.ep.Y, ColorToRgb(l.color));
+                }
+            }};
 }
 
-void frmmain::Refresh() {
-    canvas->ShowPicture(DrawingStamp(), std::size_t(pntArray.Count()) + std::size_t(lineArray.Count()),
-                        [this](Canvas::BandPainter& painter) { PaintDrawing(painter); });
-}
+void frmmain::Refresh() { canvas->ShowPicture(DrawingStamp(), Drawing()); }
 
-QImage frmmain::RenderDrawing(int bands) const {
-    return canvas->RenderPicture([this](Canvas::BandPainter& painter) { PaintDrawing(painter); }, bands);
-}
+void frmmain::Repaint() { canvas->PaintPicture(Drawing()); }
 
-void frmmain::Repaint() {
-    canvas->PaintPicture(std::size_t(pntArray.Count()) + std::size_t(lineArray.Count()),
-                         [this](Canvas::BandPainter& painter) { PaintDrawing(painter); });
-}
+QImage frmmain::RenderDrawing(int threads) const { return canvas->RenderPicture(Drawing(), threads); }
 
 // ---- tool buttons ----
 

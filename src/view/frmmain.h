@@ -53,9 +53,9 @@ public:
     void Repaint();
     // Changes whenever the drawing changes; see RecordList::MarkChanged.
     uint64_t DrawingStamp() const;
-    // The drawing as a full repaint in `bands` bands paints it, apart from
-    // the screen.
-    QImage RenderDrawing(int bands) const;
+    // The drawing as a full repaint on `threads` threads paints it, apart
+    // from the screen.
+    QImage RenderDrawing(int threads) const;
 
     // Replaces the whole drawing with loaded collections: the counters follow
     // the loaded records and the area is refreshed. Picks, highlight records,
@@ -142,7 +142,7 @@ private:
     void BuildToolbar();
     void BuildStatusBar();
     bool StepView(int inward);
-    void PaintDrawing(Canvas::BandPainter& painter) const;
+    Canvas::Picture Drawing() const;
 
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;
