@@ -71,14 +71,20 @@ void RemoveDrawingFile() {
     std::filesystem::remove_all(std::filesystem::path(DrawingFile()).parent_path(), ec);
 }
 
+// Shown (offscreen), so that every action ends with the drawing area painted
+// on the window, as a user would see it.
 frmmain& Form() {
     static frmmain* form = [] {
         auto* f = new frmmain;
         f->CommonDialog1 = std::make_unique<ScriptedCommonDialog>();
+        f->show();
+        QCoreApplication::processEvents();
         return f;
     }();
     return *form;
 }
+
+void Shown(frmmain& form) { form.canvas->repaint(); }
 
 void Open(frmmain& form) {
     auto& dialog = static_cast<ScriptedCommonDialog&>(*form.CommonDialog1);
@@ -128,7 +134,10 @@ void BM_Memory(benchmark::State& state) {
 
 void BM_OpenFile(benchmark::State& state) {
     frmmain& form = Loaded(int(state.range(0)));
-    for (auto _ : state) Open(form);
+    for (auto _ : state) {
+        Open(form);
+        Shown(form);
+    }
     state.counters["MB"] = double(std::filesystem::file_size(DrawingFile())) / 1e6;
 }
 
@@ -157,21 +166,30 @@ void BM_RepaintOneThread(benchmark::State& state) {
 void BM_ToolButton(benchmark::State& state) {
     frmmain& form = Loaded(int(state.range(0)));
     form.Refresh();
-    for (auto _ : state) form.Command2_Click();  // 拾取点, on and off
+    for (auto _ : state) {
+        form.Command2_Click();  // 拾取点, on and off
+        Shown(form);
+    }
 }
 
 void BM_PickHit(benchmark::State& state) {
     frmmain& form = Loaded(int(state.range(0)));
     form.Command2_Click();
     const CPoint target = *form.pntArray.Item(kRecords / 2);
-    for (auto _ : state) form.Form_MouseDown(1, 0, target.X, target.Y);
+    for (auto _ : state) {
+        form.Form_MouseDown(1, 0, target.X, target.Y);
+        Shown(form);
+    }
     if (form.pickedPoint->pntNO > target.pntNO) state.SkipWithError("picked a later point");
 }
 
 void BM_PickMiss(benchmark::State& state) {
     frmmain& form = Loaded(int(state.range(0)));
     form.Command2_Click();
-    for (auto _ : state) form.Form_MouseDown(1, 0, 1000.0f, 1000.0f);  // beside the view: every point tested
+    for (auto _ : state) {
+        form.Form_MouseDown(1, 0, 1000.0f, 1000.0f);  // beside the view: every point tested
+        Shown(form);
+    }
 }
 
 void BM_BlinkEnd(benchmark::State& state) {
@@ -184,6 +202,7 @@ void BM_BlinkEnd(benchmark::State& state) {
         for (int tick = 1; tick < 20; ++tick) form.Timer1_Timer();
         state.ResumeTiming();
         form.Timer1_Timer();  // the 20th tick removes the highlight
+        Shown(form);
     }
     form.selectedPoint.pntNO = -1;
 }
@@ -193,6 +212,7 @@ void BM_ZoomStep(benchmark::State& state) {
     bool widen = true;
     for (auto _ : state) {
         widen ? form.WidenView() : form.NarrowView();
+        Shown(form);
         widen = !widen;
     }
     if (!widen) form.NarrowView();
@@ -207,6 +227,7 @@ void BM_PenWidth(benchmark::State& state) {
         state.ResumeTiming();
         form.Combo1->setCurrentIndex(width - 1);
         form.Combo1_Click();
+        Shown(form);
     }
 }
 
@@ -252,7 +273,7 @@ BENCHMARK(BM_PenWidth)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTi
 BENCHMARK(BM_PhysicalLimit)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseScreensOfRatiosOneAndTwo();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,7 +1,8 @@
 // A full repaint of the main window (on every core, and on one) against plain
 // QPainter painting the same pixels, and against the repaint as it was
-// before. Each run first checks that QPainter paints the editor's pixels
-// and reports the pixels that differ as `diff_px`.
+// before, at device pixel ratios 1 and 2 (two offscreen screens). Each run
+// first checks that QPainter paints the editor's pixels and reports the
+// pixels that differ as `diff_px`.
 //   build/bench_repaint --benchmark_min_time=1
 #include "qt_bench_main.h"
 #include "repaint_paths.h"
@@ -39,13 +40,20 @@ void MakeDrawing(frmmain& form, int n, bool ownColours) {
     form.lineArray.Swap(lines);
 }
 
+// The window on the screen of the wanted ratio, with the wanted drawing.
 frmmain& Form(benchmark::State& state) {
-    static frmmain* form = new frmmain;
-    static std::vector<int64_t> made;
+    static frmmain* forms[2] = {nullptr, nullptr};
+    static std::vector<int64_t> made[2];
+    const int ratio = int(state.range(3));
+    frmmain*& form = forms[ratio - 1];
+    if (!form) {
+        form = new frmmain;
+        if (!ShowAtRatio(*form, ratio)) state.SkipWithError("no screen of that ratio");
+    }
     const std::vector<int64_t> wanted{state.range(0), state.range(2)};
-    if (made != wanted) {
+    if (made[ratio - 1] != wanted) {
         MakeDrawing(*form, int(state.range(0)), state.range(2) != 0);
-        made = wanted;
+        made[ratio - 1] = wanted;
     }
     form->canvas->SetDrawWidth(int(state.range(1)));
     form->canvas->SetRepaintThreads(0);
@@ -95,11 +103,22 @@ void BM_FormerRepaint(benchmark::State& state) {
 }
 
 void Args(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"n", "width", "ownColours"});
-    for (int own : {0, 1})
-        for (int width : {1, 7})
-            for (int n : {10000, 100000, 500000}) b->Args({n, width, own});
+    b->ArgNames({"n", "width", "ownColours", "ratio"});
+    for (int ratio : {1, 2})
+        for (int own : {0, 1})
+            for (int width : {1, 7})
+                for (int n : {10000, 100000, 500000}) b->Args({n, width, own, ratio});
     b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// A Refresh that changes nothing, at either ratio: a copy of the kept picture.
+void BM_RefreshUnchanged(benchmark::State& state) {
+    frmmain& form = Form(state);
+    form.Refresh();
+    for (auto _ : state) {
+        form.Refresh();
+        form.canvas->repaint();  // and shown
+    }
 }
 
 }  // namespace
@@ -108,5 +127,11 @@ BENCHMARK(BM_Repaint)->Apply(Args);
 BENCHMARK(BM_RepaintOneThread)->Apply(Args);
 BENCHMARK(BM_PlainQPainter)->Apply(Args);
 BENCHMARK(BM_FormerRepaint)->Apply(Args);
+BENCHMARK(BM_RefreshUnchanged)
+    ->ArgNames({"n", "width", "ownColours", "ratio"})
+    ->Args({500000, 7, 0, 1})
+    ->Args({500000, 7, 0, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 QT_BENCHMARK_MAIN()

@@ -372,11 +372,11 @@ TEST_F(OnePixelLines, MoveLineNodeDragAndPickLeaveNoStrayPixels) {
 
     // The node tool erases from the fixed node, the repaint drew from sp.
     QTest::mouseClick(form->Command[6], Qt::LeftButton);
-    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, canvas().PixelOf((l->sp.X + l->ep.X) / 2, (l->sp.Y + l->ep.Y) / 2));
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, canvas().WidgetPixelOf((l->sp.X + l->ep.X) / 2, (l->sp.Y + l->ep.Y) / 2));
     ASSERT_TRUE(form->nodeLineChosen);
-    MouseAt(canvas().PixelOf(l->ep.X, l->ep.Y), 0);
+    MouseAt(canvas().WidgetPixelOf(l->ep.X, l->ep.Y), 0);
     ASSERT_EQ(form->pickedNode, 2);
-    const QPoint grabbed = canvas().PixelOf(l->ep.X, l->ep.Y);
+    const QPoint grabbed = canvas().WidgetPixelOf(l->ep.X, l->ep.Y);
     for (int i = 1; i <= 4; ++i) MouseAt(grabbed + QPoint(5 * i, 9 * i), 1);
     shown = Pixels(kYellow);
     MouseAt(grabbed + QPoint(20, 36), 2);

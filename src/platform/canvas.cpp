@@ -44,11 +44,27 @@ constexpr std::size_t kShapesPerExtraBand = 20000;
 }  // namespace
 
 Canvas::Canvas(QSize designSize, QWidget* parent)
-    : QWidget(parent), designSize_(designSize), screen_(designSize, QImage::Format_RGB32) {
+    : QWidget(parent), designSize_(designSize), logical_(designSize) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    screen_.fill(ToQColor(backColor_));
+    NewScreen();
     SetScale(0, 0, designSize.width(), designSize.height());
+}
+
+int Canvas::DevicePenWidth() const {
+    // One pixel is the finest line the screen can show, at every ratio.
+    if (drawWidth_ == 1) return 1;
+    return std::max(1, static_cast<int>(std::lround(drawWidth_ * ratio_)));
+}
+
+// A screen of device pixels for the area's size at the window's ratio.
+void Canvas::NewScreen() {
+    ratio_ = devicePixelRatioF();
+    screen_ = QImage(static_cast<int>(std::ceil(logical_.width() * ratio_)),
+                     static_cast<int>(std::ceil(logical_.height() * ratio_)), QImage::Format_RGB32);
+    screen_.fill(ToQColor(backColor_));
+    if (disc_.Width() != DevicePenWidth()) disc_ = raster::Disc(DevicePenWidth());
+    ViewChanged();
 }
 
 void Canvas::SetScale(double x1, double y1, double x2, double y2) {
@@ -61,21 +77,26 @@ void Canvas::SetScale(double x1, double y1, double x2, double y2) {
 
 void Canvas::SetDrawWidth(int width) {
     drawWidth_ = width < 1 ? 1 : width;
-    if (disc_.Width() != drawWidth_) disc_ = raster::Disc(drawWidth_);
+    if (disc_.Width() != DevicePenWidth()) disc_ = raster::Disc(DevicePenWidth());
     ViewChanged();
 }
 
 QPointF Canvas::WorldToPixel(double x, double y) const {
-    return {(x - centreX_) / unitsPerPixelX_ + screen_.width() / 2.0,
-            (y - centreY_) / unitsPerPixelY_ + screen_.height() / 2.0};
+    return {(x - centreX_) / unitsPerPixelX_ + logical_.width() / 2.0,
+            (y - centreY_) / unitsPerPixelY_ + logical_.height() / 2.0};
 }
 
 QPointF Canvas::PixelToWorld(QPointF pixel) const {
-    return {centreX_ + (pixel.x() - screen_.width() / 2.0) * unitsPerPixelX_,
-            centreY_ + (pixel.y() - screen_.height() / 2.0) * unitsPerPixelY_};
+    return {centreX_ + (pixel.x() - logical_.width() / 2.0) * unitsPerPixelX_,
+            centreY_ + (pixel.y() - logical_.height() / 2.0) * unitsPerPixelY_};
 }
 
 QPoint Canvas::PixelOf(double x, double y) const {
+    const QPointF p = WorldToPixel(x, y) * ratio_;
+    return {static_cast<int>(std::floor(ClampFar(p.x()))), static_cast<int>(std::floor(ClampFar(p.y())))};
+}
+
+QPoint Canvas::WidgetPixelOf(double x, double y) const {
     const QPointF p = WorldToPixel(x, y);
     return {static_cast<int>(std::floor(ClampFar(p.x()))), static_cast<int>(std::floor(ClampFar(p.y())))};
 }
@@ -102,31 +123,50 @@ raster::Target Canvas::ScreenTarget() {
 }
 
 void Canvas::paintEvent(QPaintEvent* event) {
+    // Shown on a screen of another ratio now (moved, or the ratio changed):
+    // painted anew at its pixels before it is shown.
+    if (devicePixelRatioF() != ratio_) {
+        NewScreen();
+        emit PaintRequest();
+    }
+    const QRect r = event->rect();
     QPainter p(this);
-    p.drawImage(event->rect(), screen_, event->rect());
+    p.drawImage(QRectF(r), screen_, QRectF(r.x() * ratio_, r.y() * ratio_, r.width() * ratio_, r.height() * ratio_));
 }
 
 void Canvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (size() == screen_.size() || size().isEmpty()) return;
-    screen_ = QImage(size(), QImage::Format_RGB32);
-    screen_.fill(ToQColor(backColor_));
-    ViewChanged();
+    if (size().isEmpty() || (size() == logical_ && devicePixelRatioF() == ratio_)) return;
+    logical_ = size();
+    NewScreen();
     emit PaintRequest();
 }
 
+void Canvas::UpdateDevicePixels(const QRectF& pixels) {
+    const QRectF r(pixels.topLeft() / ratio_, pixels.bottomRight() / ratio_);
+    update(r.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(rect()));
+}
+
+// The area's pixel under the pointer. At a ratio of 2 the pointer also
+// stands on half pixels; the pixel that contains it is meant, not the
+// nearest pixel corner.
+QPoint Canvas::PixelUnder(const QMouseEvent* event) {
+    const QPointF p = event->position();
+    return {static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y()))};
+}
+
 void Canvas::mousePressEvent(QMouseEvent* event) {
-    const QPointF w = WorldAtPixel(event->position().toPoint());
+    const QPointF w = WorldAtPixel(PixelUnder(event));
     emit MouseDown(VbButtons(event->button()), VbShift(event->modifiers()), float(w.x()), float(w.y()));
 }
 
 void Canvas::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF w = WorldAtPixel(event->position().toPoint());
+    const QPointF w = WorldAtPixel(PixelUnder(event));
     emit MouseMove(VbButtons(event->buttons()), VbShift(event->modifiers()), float(w.x()), float(w.y()));
 }
 
 void Canvas::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF w = WorldAtPixel(event->position().toPoint());
+    const QPointF w = WorldAtPixel(PixelUnder(event));
     emit MouseUp(VbButtons(event->button()), VbShift(event->modifiers()), float(w.x()), float(w.y()));
 }
 
@@ -245,9 +285,8 @@ public:
     ~Batch() {
         if (painter_.isActive()) painter_.end();
         if (minX_ > maxX_) return;
-        const QRect touched(QPoint(int(std::floor(minX_)), int(std::floor(minY_))),
-                            QPoint(int(std::ceil(maxX_)), int(std::ceil(maxY_))));
-        canvas_.update(touched.intersected(canvas_.rect()));
+        const QRectF screen(canvas_.screen_.rect());
+        canvas_.UpdateDevicePixels(QRectF(QPointF(minX_, minY_), QPointF(maxX_, maxY_)).intersected(screen));
     }
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
@@ -256,23 +295,25 @@ public:
     void Line(double x1, double y1, double x2, double y2, uint32_t rgb) { Paint(canvas_.ToPixels(x1, y1, x2, y2, rgb)); }
     void Box(double x1, double y1, double x2, double y2, uint32_t rgb) {
         const QPoint a = canvas_.PixelOf(x1, y1), b = canvas_.PixelOf(x2, y2);
-        const double pad = canvas_.drawWidth_ + 1.0;
+        const int penWidth = canvas_.disc_.Width();
+        const double pad = penWidth + 1.0;
         const QRectF r = QRectF(QPointF(a) + QPointF(0.5, 0.5), QPointF(b) + QPointF(0.5, 0.5)).normalized();
         if (!r.adjusted(-pad, -pad, pad, pad).intersects(QRectF(canvas_.screen_.rect()))) return;
         QPainter& p = Painter();
-        p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        p.setPen(QPen(ToQColor(rgb), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         p.drawRect(r);
         Touch(r.left(), r.top(), r.right(), r.bottom(), pad);
     }
     void Circle(double x, double y, double radius, uint32_t rgb) {
         const QPoint c = canvas_.PixelOf(x, y);
-        const double r = std::min(std::fabs(radius / canvas_.unitsPerPixelX_), kFar);
+        const double r = std::min(std::fabs(radius / canvas_.unitsPerPixelX_ * canvas_.ratio_), kFar);
         const QPointF centre = QPointF(c) + QPointF(0.5, 0.5);
-        const double pad = r + canvas_.drawWidth_ + 1.0;
+        const int penWidth = canvas_.disc_.Width();
+        const double pad = r + penWidth + 1.0;
         if (!QRectF(centre.x() - pad, centre.y() - pad, 2 * pad, 2 * pad).intersects(QRectF(canvas_.screen_.rect())))
             return;
         QPainter& p = Painter();
-        p.setPen(QPen(ToQColor(rgb), canvas_.drawWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(ToQColor(rgb), penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawEllipse(centre, r, r);
         Touch(centre.x(), centre.y(), centre.x(), centre.y(), pad);
     }
@@ -280,7 +321,7 @@ public:
 private:
     void Paint(const Shape& shape) {
         canvas_.PaintShape(target_, shape);
-        Touch(shape.x1, shape.y1, shape.x2 + 1.0, shape.y2 + 1.0, canvas_.drawWidth_ + 1.0);
+        Touch(shape.x1, shape.y1, shape.x2 + 1.0, shape.y2 + 1.0, canvas_.disc_.Width() + 1.0);
     }
     QPainter& Painter() {
         if (!painter_.isActive()) {

@@ -15,6 +15,11 @@
 // user scale; a world position maps to the pixel that contains it, and shapes
 // are painted through that pixel's centre without antialiasing.
 //
+// The screen holds the device pixels of the window's screen: at a device
+// pixel ratio of 2 it has twice the area's width and height, and shapes are
+// painted at those pixels. The world window, the mouse positions and every
+// geometry stay in the area's own (logical) pixels.
+//
 // The whole picture (every point and line of the drawing) is painted in bands
 // of rows, one thread each, and kept: showing it again unchanged is a copy.
 class Canvas : public QWidget {
@@ -32,13 +37,22 @@ public:
     // Continuous pixel position of a world position, and back.
     QPointF WorldToPixel(double x, double y) const;
     QPointF PixelToWorld(QPointF pixel) const;
-    // The pixel that holds a world position, and the world position of a
-    // pixel's centre (what the mouse events report).
+    // The screen's (device) pixel that holds a world position.
     QPoint PixelOf(double x, double y) const;
+    // The area's (logical) pixel that holds a world position, and the world
+    // position of such a pixel's centre (what the mouse events report).
+    QPoint WidgetPixelOf(double x, double y) const;
     QPointF WorldAtPixel(QPoint pixel) const;
 
+    // Device pixels per logical pixel of the screen image.
+    qreal Ratio() const { return ratio_; }
+
+    // The pen width in logical pixels, and in the screen's pixels: a pen of
+    // width N is N logical pixels wide, except that width 1 is always the
+    // finest line, one pixel of the screen.
     int DrawWidth() const { return drawWidth_; }
     void SetDrawWidth(int width);
+    int DevicePenWidth() const;
     uint32_t BackColor() const { return backColor_; }
 
     // Erase everything to the background colour.
@@ -115,6 +129,9 @@ protected:
 
 private:
     class Batch;
+    static QPoint PixelUnder(const QMouseEvent* event);
+    void NewScreen();
+    void UpdateDevicePixels(const QRectF& pixels);
     raster::Target ScreenTarget();  // the whole screen, detached from any copy
     Shape ToPixels(double x1, double y1, double x2, double y2, uint32_t rgb) const;
     void PaintShape(const raster::Target& target, const Shape& shape) const;
@@ -123,6 +140,8 @@ private:
     void ViewChanged() { keptValid_ = false; }
 
     QSize designSize_;  // the client size read at load: the user scale is given against it
+    QSize logical_;     // the area's size
+    qreal ratio_ = 1;   // of the screen image
     QImage screen_;
     QImage kept_;  // the picture as the last full repaint left it
     bool keptValid_ = false;

@@ -36,6 +36,13 @@ Disc::Disc(int width) : width_(std::max(width, 1)), first_(-(std::max(width, 1) 
 }
 
 void Disc::Paint(const Target& t, int x, int y, uint32_t colour) const {
+    if (width_ == 1) {
+        if (y >= t.bandTop && y < t.bandBottom && static_cast<unsigned>(x) < static_cast<unsigned>(t.width)) {
+            t.Row(y)[x] = colour;
+            if (t.writes) ++*t.writes;
+        }
+        return;
+    }
     const int top = std::max(y + first_, t.bandTop);
     const int bottom = std::min(y + first_ + width_, t.bandBottom);
     for (int row = top; row < bottom; ++row) {
@@ -174,7 +181,11 @@ void ThinLine(const Target& t, double rx1, double ry1, double rx2, double ry2, u
     const int round = yinc > 0 ? 32 : 0;
     const int y = (y1 << 10) + ((((xStart << 6) + round - x1) * yinc) >> 6);
     int64_t first = std::max(0, -xStart), last = std::min(xEnd, t.width) - static_cast<int64_t>(xStart);
-    StepsInRows(y, yinc, top, bottom, first, last);
+    if (first >= last) return;
+    // Rows run one way: when both ends are in the band, all of it is.
+    const int64_t firstRow = (y + first * yinc) >> 16, lastRow = (y + (last - 1) * yinc) >> 16;
+    if (std::min(firstRow, lastRow) < top || std::max(firstRow, lastRow) >= bottom)
+        StepsInRows(y, yinc, top, bottom, first, last);
     if (first >= last) return;
     int position = y + static_cast<int>(first) * yinc;
     uint32_t* const column = t.bits + xStart;

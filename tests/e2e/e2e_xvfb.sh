@@ -79,4 +79,29 @@ sleep 0.3
 [[ $trail -eq 0 ]] || fail "the move-line drag left $trail pixels of the line at its old place"
 
 close_editor
-echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn, line moved without a trail, clean exit"
+stop_xvfb
+
+# At a device pixel ratio of 2 the drawing area has twice the pixels each way
+# and a point of pen width 1 is one crisp pixel, not a block of four.
+start_xvfb 2600x1800
+QT_SCALE_FACTOR=2 start_editor
+shot scale2_start
+read -r cx cy < <("$PROBE" canvas "$WORK/scale2_start.png") || fail "no drawing area at scale 2"
+read -r cw ch < <("$PROBE" size "$WORK/scale2_start.png")
+[[ $cw -ge 1870 && $ch -ge 1100 ]] || fail "the drawing area at scale 2 is ${cw}x${ch} pixels"
+click_at $((cx + 2 * 52)) $((cy + 2 * 476))  # Command1, at twice its place
+# The area's pixel (200, 150): X reports whole logical pixels, rounded, so an
+# even screen pixel is the one that is sure to land in it.
+click_at $((cx + 400)) $((cy + 300))
+# Its world position is that pixel's centre, a corner of four screen pixels
+# at this ratio: one of them shows the point, alone.
+dot=0
+for _ in $(seq 20); do
+  shot scale2
+  dot=$("$PROBE" count "$WORK/scale2.png" $((cx + 398)) $((cy + 298)) 6 6 255 0 244)
+  [[ $dot -ge 1 ]] && break
+  sleep 0.25
+done
+[[ $dot -eq 1 ]] || fail "the point at scale 2 covers $dot screen pixels, not one"
+close_editor
+echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn, line moved without a trail, a crisp point at scale 2, clean exit"
