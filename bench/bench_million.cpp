@@ -6,7 +6,8 @@
 // fresh: the resident size a loaded record costs, and the peak while the
 // same file is opened again, against the resident size after the load.
 // Finally the physical limit: the pixels a full repaint writes and the time
-// memset takes for the same number of bytes.
+// memset takes for the same number of bytes. Full repaints are measured top
+// down (the default for large drawings) and in drawing order.
 //   build/bench_million --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <QAction>
 #include <QComboBox>
@@ -103,6 +104,7 @@ frmmain& Loaded(int width) {
     form.addPntMode = form.getPntMode = form.editPntMode = form.addLineMode = false;
     form.getLineMode = form.moveLineMode = form.editLineNodeMode = form.nodeLineChosen = false;
     form.canvas->SetRepaintThreads(0);
+    form.canvas->SetPaintOrder(Canvas::Order::Automatic);
     return form;
 }
 
@@ -161,6 +163,23 @@ void BM_RepaintOneThread(benchmark::State& state) {
     form.canvas->SetRepaintThreads(1);
     for (auto _ : state) form.Repaint();
     form.canvas->SetRepaintThreads(0);
+}
+
+// Every shape in drawing order, hidden ones included: on every core, and on one.
+void BM_RepaintForward(benchmark::State& state) {
+    frmmain& form = Loaded(int(state.range(0)));
+    form.canvas->SetPaintOrder(Canvas::Order::Forward);
+    for (auto _ : state) form.Repaint();
+    form.canvas->SetPaintOrder(Canvas::Order::Automatic);
+}
+
+void BM_RepaintForwardOneThread(benchmark::State& state) {
+    frmmain& form = Loaded(int(state.range(0)));
+    form.canvas->SetPaintOrder(Canvas::Order::Forward);
+    form.canvas->SetRepaintThreads(1);
+    for (auto _ : state) form.Repaint();
+    form.canvas->SetRepaintThreads(0);
+    form.canvas->SetPaintOrder(Canvas::Order::Automatic);
 }
 
 void BM_ToolButton(benchmark::State& state) {
@@ -231,15 +250,20 @@ void BM_PenWidth(benchmark::State& state) {
     }
 }
 
-// Pixels a full repaint writes, and memset writing as many bytes into a
-// buffer of the drawing area's size (where the repaint writes) and into one
-// far larger than the caches.
+// Pixels a full repaint in drawing order writes (and top down), and memset
+// writing as many bytes into a buffer of the drawing area's size (where the
+// repaint writes) and into one far larger than the caches.
 void BM_PhysicalLimit(benchmark::State& state) {
     frmmain& form = Loaded(int(state.range(0)));
-    uint64_t writes = 0;
+    uint64_t writes = 0, topDownWrites = 0;
+    form.canvas->SetPaintOrder(Canvas::Order::Forward);
     form.canvas->CountPixelWrites(&writes);
     form.Repaint();
+    form.canvas->SetPaintOrder(Canvas::Order::TopDown);
+    form.canvas->CountPixelWrites(&topDownWrites);
+    form.Repaint();
     form.canvas->CountPixelWrites(nullptr);
+    form.canvas->SetPaintOrder(Canvas::Order::Automatic);
     const std::size_t area = std::size_t(form.canvas->Screen().sizeInBytes());
     const uint64_t bytes = writes * 4;
     std::vector<char> small(area), large(std::size_t{256} << 20);
@@ -252,6 +276,7 @@ void BM_PhysicalLimit(benchmark::State& state) {
     };
     for (auto _ : state) {
         state.counters["pixel_writes_M"] = double(writes) / 1e6;
+        state.counters["top_down_writes_M"] = double(topDownWrites) / 1e6;
         state.counters["memset_area_ms"] = timeMemset(small);
         state.counters["memset_large_ms"] = timeMemset(large);
     }
@@ -264,6 +289,8 @@ BENCHMARK(BM_OpenFile)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTi
 BENCHMARK(BM_FormerRepaint)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Repaint)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_RepaintOneThread)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RepaintForward)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RepaintForwardOneThread)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ToolButton)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PickHit)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PickMiss)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -6,13 +6,15 @@
 #include "support/file_helpers.h"
 #include "support/mainwindow_fixture.h"
 
-// Every Refresh shows exactly what a full repaint paints, whether it painted
-// anew (in bands, one thread each) or copied the picture it kept.
+// Every Refresh shows exactly what a full repaint in drawing order on one
+// thread paints, whether it painted anew (top down, in bands on three
+// threads) or copied the picture it kept.
 class RefreshSequences : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         canvas().SetRepaintThreads(3);
+        canvas().SetPaintOrder(Canvas::Order::TopDown);
         QObject::connect(&canvas(), &Canvas::PictureShown, [this] {
             ++shown;
             const QImage full = form->RenderDrawing(1);
@@ -154,4 +156,34 @@ TEST_F(MainWindowTest, RefreshPaintsOnlyWhenSomethingItReadsChanged) {
     EXPECT_FALSE(paints([] {}));
     EXPECT_EQ(canvas().Screen(), form->RenderDrawing(1));
     canvas().CountPixelWrites(nullptr);
+}
+
+// Painted top down, a dense picture skips the shapes that later ones hide and
+// still has every pixel of a repaint in drawing order, at every pen width,
+// on one thread or several.
+TEST_F(MainWindowTest, TopDownRepaintsPaintTheSamePixels) {
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> x(-170, 170), y(-105, 105);
+    for (int i = 0; i < 4000; ++i) AddPointRecord(float(i + 1), x(rng), y(rng));
+    for (int i = 0; i < 30000; ++i) {
+        const float x1 = x(rng), y1 = y(rng);
+        const bool shortOne = i % 3 == 0;  // and some that stay in a few pixels
+        AddLineRecord(float(i + 1), x1, y1, shortOne ? x1 + x(rng) / 50 : x(rng), shortOne ? y1 : y(rng),
+                      float(rng() % 7 == 0 ? rng() % 0x1000000 : 65535));
+    }
+    AddLineRecord(30001, -50, 95, 50, 95, 255);  // the last one, on top of everything
+    uint64_t written = 0;
+    for (int width : {1, 2, 5}) {
+        canvas().SetDrawWidth(width);
+        const QImage forward = form->RenderDrawing(1, Canvas::Order::Forward);
+        for (int threads : {1, 3}) {
+            canvas().CountPixelWrites(&written);
+            const QImage topDown = form->RenderDrawing(threads, Canvas::Order::TopDown);
+            canvas().CountPixelWrites(nullptr);
+            ASSERT_EQ(topDown, forward) << "width " << width << ", " << threads << " threads";
+        }
+    }
+    // Each pixel painted at most once per band: far fewer writes than pixels times shapes.
+    EXPECT_LE(written, uint64_t(3) * 2 * uint64_t(canvas().Screen().width()) * uint64_t(canvas().Screen().height()));
+    EXPECT_EQ(form->RenderDrawing(1).pixelColor(Px(0, 95)), QColor(255, 0, 0));
 }

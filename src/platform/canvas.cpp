@@ -35,11 +35,16 @@ int VbShift(Qt::KeyboardModifiers modifiers) {
     return s;
 }
 
-uint32_t Opaque(uint32_t rgb) { return ToQColor(rgb).rgb(); }
+// Packed red + 256 green + 65536 blue as the screen's opaque pixel.
+uint32_t Opaque(uint32_t rgb) {
+    return 0xFF000000u | ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
+}
 
 // Pictures smaller than this are painted on one thread: starting threads
 // costs more than they save.
-constexpr std::size_t kShapesPerExtraBand = 20000;
+constexpr std::size_t kShapesPerExtraThread = 20000;
+// Pictures from this size are painted top down, where hidden shapes are skipped.
+constexpr std::size_t kShapesForTopDown = 20000;
 
 }  // namespace
 
@@ -177,10 +182,12 @@ Canvas::Shape Canvas::ToPixels(double x1, double y1, double x2, double y2, uint3
     return {a.x(), a.y(), b.x(), b.y(), Opaque(rgb)};
 }
 
-void Canvas::ShapeList::Dot(double x, double y, uint32_t rgb) { *next_++ = canvas_.ToPixels(x, y, x, y, rgb); }
+void Canvas::ShapeList::Dot(double x, double y, uint32_t rgb) {
+    if (next_ < end_) *next_++ = canvas_.ToPixels(x, y, x, y, rgb);
+}
 
 void Canvas::ShapeList::Line(double x1, double y1, double x2, double y2, uint32_t rgb) {
-    *next_++ = canvas_.ToPixels(x1, y1, x2, y2, rgb);
+    if (next_ < end_) *next_++ = canvas_.ToPixels(x1, y1, x2, y2, rgb);
 }
 
 void Canvas::PaintShape(const raster::Target& target, const Shape& s) const {
@@ -204,15 +211,20 @@ void Canvas::PaintShape(const raster::Target& target, const Shape& s) const {
 
 int Canvas::ThreadsFor(std::size_t shapes) const {
     if (repaintThreads_ > 0) return repaintThreads_;
-    if (shapes < kShapesPerExtraBand) return 1;
+    if (shapes < kShapesPerExtraThread) return 1;
     const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp<std::size_t>(std::min<std::size_t>(cores, shapes / kShapesPerExtraBand), 1, 16));
+    return static_cast<int>(std::clamp<std::size_t>(std::min<std::size_t>(cores, shapes / kShapesPerExtraThread), 1, 16));
+}
+
+bool Canvas::TopDownFor(std::size_t shapes) const {
+    if (order_ != Order::Automatic) return order_ == Order::TopDown;
+    return shapes >= kShapesForTopDown;
 }
 
 // Two passes on `threads` threads: each maps a share of the shapes to pixels,
 // then each paints one band of rows with every shape that reaches it, in
-// drawing order.
-void Canvas::PaintAll(QImage& image, int threads, const Picture& picture) const {
+// drawing order or top down.
+void Canvas::PaintAll(QImage& image, int threads, bool topDown, const Picture& picture) const {
     const raster::Target whole(reinterpret_cast<uint32_t*>(image.bits()), image.bytesPerLine() / 4, image.width(),
                                image.height());
     const std::size_t count = picture.shapes;
@@ -231,8 +243,11 @@ void Canvas::PaintAll(QImage& image, int threads, const Picture& picture) const 
     run([&](int t) {
         const std::size_t first = count * std::size_t(t) / std::size_t(threads);
         const std::size_t last = count * std::size_t(t + 1) / std::size_t(threads);
-        ShapeList list(*this, shapes.get() + first);
+        ShapeList list(*this, shapes.get() + first, shapes.get() + last);
         picture.paint(list, first, last);
+        // A range painted short leaves nothing to paint at its end.
+        constexpr int32_t kNowhere = -(1 << 30);
+        for (Shape* s = list.next_; s < list.end_; ++s) *s = Shape{kNowhere, kNowhere, kNowhere, kNowhere, 0};
     });
     std::atomic<int> nextBand{0};
     run([&](int) {
@@ -241,7 +256,20 @@ void Canvas::PaintAll(QImage& image, int threads, const Picture& picture) const 
             raster::Target target = whole.Band(top, bottom);
             if (pixelWrites_) target.writes = &writes[static_cast<std::size_t>(band)];
             for (int y = top; y < bottom; ++y) std::fill_n(target.Row(y), target.width, background);
-            for (std::size_t i = 0; i < count; ++i) PaintShape(target, shapes[i]);
+            if (!topDown) {
+                for (std::size_t i = 0; i < count; ++i) PaintShape(target, shapes[i]);
+                continue;
+            }
+            raster::Coverage coverage(target);
+            target.cover = &coverage;
+            const int pad = disc_.Width();
+            for (std::size_t i = count; i-- > 0;) {
+                const Shape& s = shapes[i];
+                if (coverage.Covers(std::min(s.x1, s.x2) - pad, std::min(s.y1, s.y2) - pad, std::max(s.x1, s.x2) + pad,
+                                    std::max(s.y1, s.y2) + pad))
+                    continue;
+                PaintShape(target, s);
+            }
         }
     });
     if (pixelWrites_)
@@ -249,13 +277,14 @@ void Canvas::PaintAll(QImage& image, int threads, const Picture& picture) const 
 }
 
 void Canvas::PaintPicture(const Picture& picture) {
-    PaintAll(screen_, ThreadsFor(picture.shapes), picture);
+    PaintAll(screen_, ThreadsFor(picture.shapes), TopDownFor(picture.shapes), picture);
     update();
 }
 
-QImage Canvas::RenderPicture(const Picture& picture, int threads) const {
+QImage Canvas::RenderPicture(const Picture& picture, int threads, Order order) const {
     QImage image(screen_.size(), QImage::Format_RGB32);
-    PaintAll(image, threads, picture);
+    PaintAll(image, threads, order == Order::TopDown || (order == Order::Automatic && TopDownFor(picture.shapes)),
+             picture);
     return image;
 }
 

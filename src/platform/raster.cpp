@@ -14,6 +14,44 @@ Target Target::Band(int top, int bottom) const {
     return band;
 }
 
+// ---- coverage ----
+
+Coverage::Coverage(const Target& band)
+    : top_(band.bandTop), bottom_(band.bandBottom), width_(band.width), words_((band.width + 63) / 64),
+      blockWords_((words_ + 63) / 64),
+      lastFull_(band.width % 64 == 0 ? ~uint64_t{0} : (uint64_t{1} << (band.width % 64)) - 1),
+      bits_(static_cast<std::size_t>(std::max(bottom_ - top_, 0)) * static_cast<std::size_t>(words_), 0),
+      blockFull_(static_cast<std::size_t>((std::max(bottom_ - top_, 0) + kBlockRows - 1) / kBlockRows) *
+                     static_cast<std::size_t>(blockWords_),
+                 0) {}
+
+bool Coverage::Covers(int x1, int y1, int x2, int y2) const {
+    x1 = std::max(x1, 0);
+    x2 = std::min(x2, width_ - 1);
+    y1 = std::max(y1, top_);
+    y2 = std::min(y2, bottom_ - 1);
+    if (x1 > x2 || y1 > y2) return true;
+    const int w1 = x1 >> 6, w2 = x2 >> 6;
+    for (int block = (y1 - top_) / kBlockRows; block <= (y2 - top_) / kBlockRows; ++block) {
+        const uint64_t* full = blockFull_.data() + static_cast<std::size_t>(block) * blockWords_;
+        for (int b = w1 >> 6; b <= w2 >> 6; ++b) {
+            const int from = std::max(w1, b * 64) & 63, to = std::min(w2, b * 64 + 63) & 63;
+            const uint64_t want =
+                (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & ~((uint64_t{1} << from) - 1);
+            if ((full[b] & want) != want) return false;
+        }
+    }
+    return true;
+}
+
+void Coverage::WordFull(int y, int word) {
+    const int block = (y - top_) / kBlockRows;
+    const int first = top_ + block * kBlockRows, last = std::min(first + kBlockRows, bottom_);
+    for (int row = first; row < last; ++row)
+        if (bits_[Index(row, word)] != Full(word)) return;
+    blockFull_[static_cast<std::size_t>(block) * blockWords_ + (word >> 6)] |= uint64_t{1} << (word & 63);
+}
+
 // ---- discs ----
 
 Disc::Disc(int width) : width_(std::max(width, 1)), first_(-(std::max(width, 1) - 1) / 2) {
@@ -37,7 +75,8 @@ Disc::Disc(int width) : width_(std::max(width, 1)), first_(-(std::max(width, 1) 
 
 void Disc::Paint(const Target& t, int x, int y, uint32_t colour) const {
     if (width_ == 1) {
-        if (y >= t.bandTop && y < t.bandBottom && static_cast<unsigned>(x) < static_cast<unsigned>(t.width)) {
+        if (y >= t.bandTop && y < t.bandBottom && static_cast<unsigned>(x) < static_cast<unsigned>(t.width) &&
+            (!t.cover || t.cover->Take(x, y))) {
             t.Row(y)[x] = colour;
             if (t.writes) ++*t.writes;
         }
@@ -65,6 +104,9 @@ void InDrawingOrder(double& x1, double& y1, double& x2, double& y2) {
 }
 
 // ---- one-pixel lines: 26.6 fixed-point positions, 16.16 steps ----
+
+// Steps of a one-pixel line that painting top down tests together.
+constexpr int kPiece = 32;
 
 int FixedDiv(int a, int b) {
     if (std::abs(a) > 0x7fff) return static_cast<int>((static_cast<int64_t>(a) << 16) / b);
@@ -158,11 +200,29 @@ void ThinLine(const Target& t, double rx1, double ry1, double rx2, double ry2, u
         uint32_t* row = t.Row(from);
         const unsigned width = static_cast<unsigned>(t.width);
         uint64_t written = 0;
-        for (int y = from; y < to; ++y, position += xinc, row += t.stride) {
-            const int px = position >> 16;
-            if (static_cast<unsigned>(px) < width) {
-                row[px] = colour;
-                ++written;
+        if (t.cover) {
+            // A piece of the line whose blocks are all taken is passed by whole.
+            for (int y = from; y < to; y += kPiece, position += kPiece * xinc, row += kPiece * t.stride) {
+                const int end = std::min(y + kPiece, to);
+                const int xa = position >> 16, xb = (position + (end - 1 - y) * xinc) >> 16;
+                if (t.cover->Covers(std::min(xa, xb), y, std::max(xa, xb), end - 1)) continue;
+                int at = position;
+                uint32_t* r = row;
+                for (int yy = y; yy < end; ++yy, at += xinc, r += t.stride) {
+                    const int px = at >> 16;
+                    if (static_cast<unsigned>(px) < width && t.cover->Take(px, yy)) {
+                        r[px] = colour;
+                        ++written;
+                    }
+                }
+            }
+        } else {
+            for (int y = from; y < to; ++y, position += xinc, row += t.stride) {
+                const int px = position >> 16;
+                if (static_cast<unsigned>(px) < width) {
+                    row[px] = colour;
+                    ++written;
+                }
             }
         }
         if (t.writes) *t.writes += written;
@@ -189,6 +249,27 @@ void ThinLine(const Target& t, double rx1, double ry1, double rx2, double ry2, u
     if (first >= last) return;
     int position = y + static_cast<int>(first) * yinc;
     uint32_t* const column = t.bits + xStart;
+    if (t.cover) {
+        // A piece of the line whose blocks are all taken is passed by whole.
+        uint64_t written = 0;
+        for (int64_t k = first; k < last; k += kPiece, position += kPiece * yinc) {
+            const int64_t end = std::min<int64_t>(k + kPiece, last);
+            const int ra = position >> 16, rb = (position + static_cast<int>(end - 1 - k) * yinc) >> 16;
+            if (t.cover->Covers(xStart + static_cast<int>(k), std::min(ra, rb), xStart + static_cast<int>(end - 1),
+                                std::max(ra, rb)))
+                continue;
+            int at = position;
+            for (int64_t kk = k; kk < end; ++kk, at += yinc) {
+                const int row = at >> 16;
+                if (t.cover->Take(xStart + static_cast<int>(kk), row)) {
+                    column[row * t.stride + kk] = colour;
+                    ++written;
+                }
+            }
+        }
+        if (t.writes) *t.writes += written;
+        return;
+    }
     for (int64_t k = first; k < last; ++k, position += yinc) column[(position >> 16) * t.stride + k] = colour;
     if (t.writes) *t.writes += static_cast<uint64_t>(last - first);
 }

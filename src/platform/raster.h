@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,8 @@
 // unlimited operation: a picture painted band by band, one thread per band,
 // is the picture painted in one go.
 namespace raster {
+
+class Coverage;
 
 // The pixels to paint, and the rows [bandTop, bandBottom) that may be written.
 struct Target {
@@ -35,6 +38,64 @@ struct Target {
 
     // Where painting adds up the pixels it writes (for measuring), or null.
     uint64_t* writes = nullptr;
+    // When set, the picture is painted top down (its last shape first): only
+    // pixels still free are painted, and taken.
+    Coverage* cover = nullptr;
+};
+
+// Which pixels of a band a picture painted top down has painted already. The
+// last shape to paint a pixel decides its colour; painted from the last shape
+// to the first, each pixel is painted by the first shape that reaches it and
+// kept from then on, which gives the same picture. A shape whose every pixel
+// is taken already can be skipped whole, and in a dense picture nearly all
+// are.
+class Coverage {
+public:
+    explicit Coverage(const Target& band);
+
+    // Whether every pixel of the rectangle, as far as it lies in the band, is
+    // taken already (judged by blocks of 64 x 8 pixels, so it may say no
+    // where the answer is yes, never the reverse).
+    bool Covers(int x1, int y1, int x2, int y2) const;
+
+    // Takes pixel (x, y) of the band: true when it was free.
+    bool Take(int x, int y) {
+        uint64_t& word = bits_[Index(y, x >> 6)];
+        const uint64_t bit = uint64_t{1} << (x & 63);
+        if (word & bit) return false;
+        word |= bit;
+        if (word == Full(x >> 6)) WordFull(y, x >> 6);
+        return true;
+    }
+
+    // Takes pixels [x1, x2] of row y; paint(x, bits) is told each run of 64
+    // pixels from x (a multiple of 64) with the bits of those that were free.
+    template <class Paint>
+    void TakeSpan(int y, int x1, int x2, Paint paint) {
+        for (int w = x1 >> 6; w <= x2 >> 6; ++w) {
+            const int from = std::max(x1, w * 64) & 63, to = std::min(x2, w * 64 + 63) & 63;
+            const uint64_t span = (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & ~((uint64_t{1} << from) - 1);
+            uint64_t& word = bits_[Index(y, w)];
+            const uint64_t free = span & ~word;
+            if (!free) continue;
+            paint(w * 64, free);
+            word |= free;
+            if (word == Full(w)) WordFull(y, w);
+        }
+    }
+
+private:
+    static constexpr int kBlockRows = 8;
+    std::size_t Index(int y, int word) const { return static_cast<std::size_t>(y - top_) * words_ + word; }
+    uint64_t Full(int word) const { return word + 1 == words_ ? lastFull_ : ~uint64_t{0}; }
+    void WordFull(int y, int word);
+
+    int top_, bottom_, width_;
+    int words_;  // per row
+    int blockWords_;  // per row of blocks: one bit per block
+    uint64_t lastFull_;
+    std::vector<uint64_t> bits_;
+    std::vector<uint64_t> blockFull_;  // a bit per block of kBlockRows rows and one word
 };
 
 // The disc of a pen `width` pixels wide centred on a pixel: the pixels whose
@@ -69,6 +130,22 @@ void WideLine(const Target& target, double x1, double y1, double x2, double y2, 
 // Fills pixels [x1, x2] of row y; the caller keeps them within the image.
 // Four pixels a store: wide lines are mostly such runs.
 inline void Span(const Target& t, int y, int x1, int x2, uint32_t colour) {
+    if (t.cover) {
+        uint32_t* const row = t.Row(y);
+        uint64_t written = 0;
+        t.cover->TakeSpan(y, x1, x2, [&](int x, uint64_t free) {
+            written += static_cast<uint64_t>(__builtin_popcountll(free));
+            while (free) {
+                const int at = __builtin_ctzll(free);
+                const uint64_t rest = free >> at;
+                const int run = rest == ~uint64_t{0} ? 64 - at : __builtin_ctzll(~rest);
+                std::fill_n(row + x + at, run, colour);
+                free &= run >= 64 ? 0 : ~(((uint64_t{1} << run) - 1) << at);
+            }
+        });
+        if (t.writes) *t.writes += written;
+        return;
+    }
     uint32_t* p = t.Row(y) + x1;
     const int n = x2 - x1 + 1;
     if (n >= 4) {

@@ -104,38 +104,36 @@ char* PutGeneral(char* out, bool negative, uint64_t n, int exponent) {
 }
 
 // A plain decimal "-12.5e3" (no other sign, no blanks, no D exponent, at most
-// 19 significant digits), read exactly; false for anything else.
+// 19 digits before the exponent), read exactly; false for anything else.
 bool ReadPlainDecimal(std::string_view field, float& value) {
     const char* p = field.data();
     const char* const end = p + field.size();
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
-    auto isDigit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+    // Up to 19 digits fit in 64 bits; longer texts go the general way.
     uint64_t m = 0;
-    int significant = 0, exponent = 0;
-    auto take = [&](char c) {
-        if (m == 0 && c == '0') return true;  // leading zeros don't count
-        if (++significant > 19) return false;
-        m = m * 10 + static_cast<uint64_t>(c - '0');
-        return true;
+    auto digits = [&] {
+        const char* const start = p;
+        for (unsigned d; p < end && (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10; ++p) m = m * 10 + d;
+        return static_cast<int>(p - start);
     };
-    const char* const intStart = p;
-    for (; p < end && isDigit(*p); ++p)
-        if (!take(*p)) return false;
-    if (p == intStart) return false;
+    const int intDigits = digits();
+    if (intDigits == 0) return false;
+    int exponent = 0, fractionDigits = 0;
     if (p < end && *p == '.') {
-        const char* const fractionStart = ++p;
-        for (; p < end && isDigit(*p); ++p, --exponent)
-            if (!take(*p)) return false;
-        if (p == fractionStart) return false;
+        ++p;
+        fractionDigits = digits();
+        if (fractionDigits == 0) return false;
+        exponent = -fractionDigits;
     }
+    if (intDigits + fractionDigits > 19) return false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         const bool negativeExponent = p < end && *p == '-';
         if (p < end && (*p == '-' || *p == '+')) ++p;
         const char* const digitsStart = p;
         int e = 0;
-        for (; p < end && isDigit(*p); ++p)
+        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
             if (e < 10000) e = e * 10 + (*p - '0');
         if (p == digitsStart) return false;
         exponent += negativeExponent ? -e : e;

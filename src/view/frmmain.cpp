@@ -311,12 +311,14 @@ uint64_t frmmain::DrawingStamp() const {
 Canvas::Picture frmmain::Drawing() const {
     const std::size_t points = std::size_t(pntArray.Count()), lines = std::size_t(lineArray.Count());
     return {points + lines, [this, points](Canvas::ShapeList& list, std::size_t first, std::size_t last) {
+                const auto p0 = pntArray.begin();
                 for (std::size_t i = first; i < std::min(last, points); ++i) {
-                    const CPoint& p = *pntArray.Item(int(i) + 1);
+                    const CPoint& p = *p0[std::ptrdiff_t(i)];
                     list.Dot(p.X, p.Y, kPointRgb);
                 }
+                const auto l0 = lineArray.begin();
                 for (std::size_t i = std::max(first, points); i < last; ++i) {
-                    const CLine& l = *lineArray.Item(int(i - points) + 1);
+                    const CLine& l = *l0[std::ptrdiff_t(i - points)];
                     list.Line(l.sp.X, l.sp.Y, l.ep.X, l.ep.Y, ColorToRgb(l.color));
                 }
             }};
@@ -326,7 +328,9 @@ void frmmain::Refresh() { canvas->ShowPicture(DrawingStamp(), Drawing()); }
 
 void frmmain::Repaint() { canvas->PaintPicture(Drawing()); }
 
-QImage frmmain::RenderDrawing(int threads) const { return canvas->RenderPicture(Drawing(), threads); }
+QImage frmmain::RenderDrawing(int threads, Canvas::Order order) const {
+    return canvas->RenderPicture(Drawing(), threads, order);
+}
 
 // ---- tool buttons ----
 

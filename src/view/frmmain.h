@@ -53,9 +53,9 @@ public:
     void Repaint();
     // Changes whenever the drawing changes; see RecordList::MarkChanged.
     uint64_t DrawingStamp() const;
-    // The drawing as a full repaint on `threads` threads paints it, apart
-    // from the screen.
-    QImage RenderDrawing(int threads) const;
+    // The drawing as a full repaint on `threads` threads in that order paints
+    // it, apart from the screen.
+    QImage RenderDrawing(int threads, Canvas::Order order = Canvas::Order::Forward) const;
 
     // Replaces the whole drawing with loaded collections: the counters follow
     // the loaded records and the area is refreshed. Picks, highlight records,
