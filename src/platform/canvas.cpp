@@ -43,8 +43,10 @@ uint32_t Opaque(uint32_t rgb) {
 // Pictures smaller than this are painted on one thread: starting threads
 // costs more than they save.
 constexpr std::size_t kShapesPerExtraThread = 20000;
-// Pictures from this size are painted top down, where hidden shapes are skipped.
-constexpr std::size_t kShapesForTopDown = 20000;
+// A picture whose shapes would paint the screen this many times over is
+// painted top down: most of them are hidden, and skipping them pays for
+// keeping track of what is painted.
+constexpr double kCoversForTopDown = 30;
 
 }  // namespace
 
@@ -216,15 +218,10 @@ int Canvas::ThreadsFor(std::size_t shapes) const {
     return static_cast<int>(std::clamp<std::size_t>(std::min<std::size_t>(cores, shapes / kShapesPerExtraThread), 1, 16));
 }
 
-bool Canvas::TopDownFor(std::size_t shapes) const {
-    if (order_ != Order::Automatic) return order_ == Order::TopDown;
-    return shapes >= kShapesForTopDown;
-}
-
 // Two passes on `threads` threads: each maps a share of the shapes to pixels,
 // then each paints one band of rows with every shape that reaches it, in
 // drawing order or top down.
-void Canvas::PaintAll(QImage& image, int threads, bool topDown, const Picture& picture) const {
+void Canvas::PaintAll(QImage& image, int threads, Order order, const Picture& picture) const {
     const raster::Target whole(reinterpret_cast<uint32_t*>(image.bits()), image.bytesPerLine() / 4, image.width(),
                                image.height());
     const std::size_t count = picture.shapes;
@@ -240,6 +237,10 @@ void Canvas::PaintAll(QImage& image, int threads, bool topDown, const Picture& p
         job(0);
         for (std::thread& w : workers) w.join();
     };
+    // The pixels the shapes would paint, roughly: lines clipped to the
+    // screen's size, pen width across.
+    std::vector<double> area(static_cast<std::size_t>(threads), 0.0);
+    const double longest = double(whole.width) + double(whole.height), pen = disc_.Width();
     run([&](int t) {
         const std::size_t first = count * std::size_t(t) / std::size_t(threads);
         const std::size_t last = count * std::size_t(t + 1) / std::size_t(threads);
@@ -248,7 +249,21 @@ void Canvas::PaintAll(QImage& image, int threads, bool topDown, const Picture& p
         // A range painted short leaves nothing to paint at its end.
         constexpr int32_t kNowhere = -(1 << 30);
         for (Shape* s = list.next_; s < list.end_; ++s) *s = Shape{kNowhere, kNowhere, kNowhere, kNowhere, 0};
+        if (order != Order::Automatic) return;
+        double sum = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            const Shape& s = shapes[i];
+            const double length = std::max(std::abs(double(s.x2) - s.x1), std::abs(double(s.y2) - s.y1));
+            sum += (std::min(length, longest) + pen) * pen;
+        }
+        area[static_cast<std::size_t>(t)] = sum;
     });
+    bool topDown = order == Order::TopDown;
+    if (order == Order::Automatic) {
+        double total = 0;
+        for (double a : area) total += a;
+        topDown = total >= kCoversForTopDown * double(whole.width) * double(whole.height);
+    }
     std::atomic<int> nextBand{0};
     run([&](int) {
         for (int band; (band = nextBand++) < bands;) {
@@ -277,14 +292,13 @@ void Canvas::PaintAll(QImage& image, int threads, bool topDown, const Picture& p
 }
 
 void Canvas::PaintPicture(const Picture& picture) {
-    PaintAll(screen_, ThreadsFor(picture.shapes), TopDownFor(picture.shapes), picture);
+    PaintAll(screen_, ThreadsFor(picture.shapes), order_, picture);
     update();
 }
 
 QImage Canvas::RenderPicture(const Picture& picture, int threads, Order order) const {
     QImage image(screen_.size(), QImage::Format_RGB32);
-    PaintAll(image, threads, order == Order::TopDown || (order == Order::Automatic && TopDownFor(picture.shapes)),
-             picture);
+    PaintAll(image, threads, order == Order::Automatic ? order_ : order, picture);
     return image;
 }
 

@@ -97,8 +97,8 @@ public:
     // The order a full repaint paints in: every shape from the first
     // (forward), or from the last shape down, each pixel once, skipping
     // shapes that later ones hide (top down). Both give the same pixels;
-    // top down is far faster for dense pictures. Automatic: top down for
-    // large pictures.
+    // top down is far faster for dense pictures. Automatic: top down where
+    // the shapes would cover the screen many times over.
     enum class Order { Automatic, Forward, TopDown };
     void SetPaintOrder(Order order) { order_ = order; }
 
@@ -144,8 +144,7 @@ private:
     raster::Target ScreenTarget();  // the whole screen, detached from any copy
     Shape ToPixels(double x1, double y1, double x2, double y2, uint32_t rgb) const;
     void PaintShape(const raster::Target& target, const Shape& shape) const;
-    void PaintAll(QImage& image, int threads, bool topDown, const Picture& picture) const;
-    bool TopDownFor(std::size_t shapes) const;
+    void PaintAll(QImage& image, int threads, Order order, const Picture& picture) const;
     int ThreadsFor(std::size_t shapes) const;
     void ViewChanged() { keptValid_ = false; }
 
