@@ -185,3 +185,39 @@ TEST(Raster, DiscsAreThePensCircle) {
     EXPECT_EQ(img.pixel(3, kHeight - 1), 0xFFFFFFFF);
     EXPECT_EQ(img.pixel(4, kHeight - 1), 0xFF000000);
 }
+
+// What painting top down has taken: a pixel once only, and blocks of 64 x 8
+// pixels reported covered exactly when every pixel of theirs is taken.
+TEST(Raster, CoverageTakesEachPixelOnceAndKnowsFullBlocks) {
+    QImage img = Blank();
+    const raster::Target band = TargetOf(img).Band(20, 45);  // rows 20 .. 44: blocks of 8 from row 20
+    raster::Coverage coverage(band);
+    EXPECT_FALSE(coverage.Covers(0, 20, 0, 20));
+    EXPECT_TRUE(coverage.Covers(0, 0, kWidth - 1, 19));  // outside the band: nothing to paint there
+    EXPECT_TRUE(coverage.Take(5, 21));
+    EXPECT_FALSE(coverage.Take(5, 21));
+
+    // Every pixel of the band but one.
+    for (int y = 20; y < 45; ++y) coverage.TakeSpan(y, 0, kWidth - 1, [](int, uint64_t) {});
+    EXPECT_TRUE(coverage.Covers(0, 20, kWidth - 1, 44));
+    raster::Coverage almost(band);
+    for (int y = 20; y < 45; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (x != 130 || y != 33) almost.Take(x, y);
+    EXPECT_FALSE(almost.Covers(0, 20, kWidth - 1, 44));
+    EXPECT_FALSE(almost.Covers(128, 28, 191, 35));  // the block of the free pixel
+    EXPECT_TRUE(almost.Covers(0, 20, 127, 44));     // the blocks left of it
+    EXPECT_TRUE(almost.Covers(192, 20, kWidth - 1, 44));
+    EXPECT_TRUE(almost.Covers(128, 36, 191, 44));   // the blocks below it
+    EXPECT_TRUE(almost.Take(130, 33));
+    EXPECT_TRUE(almost.Covers(0, 20, kWidth - 1, 44));
+
+    // A span reports only the pixels that were free.
+    raster::Coverage spans(band);
+    spans.Take(70, 30);
+    uint64_t free = 0;
+    spans.TakeSpan(30, 60, 75, [&](int x, uint64_t bits) {
+        if (x == 64) free = bits;
+    });
+    EXPECT_EQ(free, (uint64_t{0xFFF} & ~(uint64_t{1} << 6)));  // 64 .. 75 but 70
+}
