@@ -1,37 +1,31 @@
-// Full refresh of the main window against plain batched QPainter calls that
-// paint the same geometry.
+// A full repaint of the main window (on every core, and on one; top down
+// where that pays, and every shape in drawing order) against plain QPainter
+// painting the same pixels, and against the repaint as it was before, at
+// device pixel ratios 1 and 2 (two offscreen screens). Each run
+// first checks that QPainter paints the editor's pixels and reports the
+// pixels that differ as `diff_px`.
 //   build/bench_repaint --benchmark_min_time=1
-#include <QImage>
-#include <QPainter>
 #include "qt_bench_main.h"
+#include "repaint_paths.h"
 #include <random>
-
-#include "model/numtext.h"
-#include "view/frmmain.h"
 
 namespace {
 
-struct Drawing {
-    std::vector<QPointF> points;
-    std::vector<QLineF> lines;
-    std::vector<uint32_t> colours;
-};
-
 // N points and N lines at random positions of the start-up world window.
-Drawing MakeDrawing(int n, bool ownColours, frmmain& form) {
+void MakeDrawing(frmmain& form, int n, bool ownColours) {
     std::mt19937 rng(42);
     std::uniform_real_distribution<float> x(float(form.viewLeft), float(form.viewRight));
     std::uniform_real_distribution<float> y(float(form.viewBottom), float(form.viewTop));
-    Drawing d;
-    form.pntArray.Clear();
-    form.lineArray.Clear();
+    PointList points;
+    LineList lines;
+    points.Reserve(std::size_t(n));
+    lines.Reserve(std::size_t(n));
     for (int i = 0; i < n; ++i) {
         auto p = std::make_shared<CPoint>();
         p->pntNO = float(i + 1);
         p->X = x(rng);
         p->Y = y(rng);
-        form.pntArray.Add(p);
-        d.points.emplace_back(p->X, p->Y);
+        points.Add(p);
     }
     for (int i = 0; i < n; ++i) {
         auto l = std::make_shared<CLine>();
@@ -41,72 +35,114 @@ Drawing MakeDrawing(int n, bool ownColours, frmmain& form) {
         l->ep.X = x(rng);
         l->ep.Y = y(rng);
         l->color = ownColours ? float(i % 0xFFFFFF) : 65535.0f;
-        form.lineArray.Add(l);
-        d.lines.emplace_back(l->sp.X, l->sp.Y, l->ep.X, l->ep.Y);
-        d.colours.push_back(ColorToRgb(l->color));
+        lines.Add(l);
     }
-    return d;
+    form.pntArray.Swap(points);
+    form.lineArray.Swap(lines);
 }
 
-frmmain& Form() {
-    static frmmain* form = new frmmain;
+// The window on the screen of the wanted ratio, with the wanted drawing.
+frmmain& Form(benchmark::State& state) {
+    static frmmain* forms[2] = {nullptr, nullptr};
+    static std::vector<int64_t> made[2];
+    const int ratio = int(state.range(3));
+    frmmain*& form = forms[ratio - 1];
+    if (!form) {
+        form = new frmmain;
+        if (!ShowAtRatio(*form, ratio)) state.SkipWithError("no screen of that ratio");
+    }
+    const std::vector<int64_t> wanted{state.range(0), state.range(2)};
+    if (made[ratio - 1] != wanted) {
+        MakeDrawing(*form, int(state.range(0)), state.range(2) != 0);
+        made[ratio - 1] = wanted;
+    }
+    form->canvas->SetDrawWidth(int(state.range(1)));
+    form->canvas->SetRepaintThreads(0);
+    form->canvas->SetPaintOrder(Canvas::Order::Automatic);
     return *form;
 }
 
-QColor Colour(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+void Report(benchmark::State& state) {
+    state.SetItemsProcessed(state.iterations() * 2 * state.range(0));
+}
 
-void BM_Refresh(benchmark::State& state) {
-    frmmain& form = Form();
-    const int n = int(state.range(0));
-    form.canvas->SetDrawWidth(int(state.range(1)));
-    MakeDrawing(n, state.range(2) != 0, form);
-    for (auto _ : state) {
-        form.Refresh();
-        benchmark::DoNotOptimize(form.canvas->Screen().constBits());
-    }
-    state.SetItemsProcessed(state.iterations() * 2 * n);
+void BM_Repaint(benchmark::State& state) {
+    frmmain& form = Form(state);
+    for (auto _ : state) form.Repaint();
+    Report(state);
+}
+
+void BM_RepaintOneThread(benchmark::State& state) {
+    frmmain& form = Form(state);
+    form.canvas->SetRepaintThreads(1);
+    for (auto _ : state) form.Repaint();
+    Report(state);
+}
+
+// Every shape in drawing order on one thread: the same work as QPainter's.
+void BM_RepaintForwardOneThread(benchmark::State& state) {
+    frmmain& form = Form(state);
+    form.canvas->SetRepaintThreads(1);
+    form.canvas->SetPaintOrder(Canvas::Order::Forward);
+    for (auto _ : state) form.Repaint();
+    Report(state);
 }
 
 void BM_PlainQPainter(benchmark::State& state) {
-    frmmain& form = Form();
-    const int n = int(state.range(0));
-    const int width = int(state.range(1));
-    const Drawing d = MakeDrawing(n, state.range(2) != 0, form);
-    QImage image(frmmain::kDesignClientSize, QImage::Format_RGB32);
-    QTransform world;
-    world.scale(image.width() / (form.viewRight - form.viewLeft), -image.height() / double(form.viewTop - form.viewBottom));
-    world.translate(-form.viewLeft, -form.viewTop);
+    frmmain& form = Form(state);
+    QImage image(form.canvas->Screen().size(), QImage::Format_RGB32);
+    repaint_paths::PlainQPainter painter;
+    painter.Paint(form, image);
+    state.counters["diff_px"] = double(repaint_paths::Differences(image, form.RenderDrawing(1)));
     for (auto _ : state) {
-        image.fill(Qt::black);
-        QPainter p(&image);
-        p.setTransform(world);
-        p.setPen(QPen(QColor(255, 0, 244), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPoints(d.points.data(), int(d.points.size()));
-        std::size_t start = 0;
-        while (start < d.lines.size()) {
-            std::size_t end = start + 1;
-            while (end < d.lines.size() && d.colours[end] == d.colours[start]) ++end;
-            p.setPen(QPen(Colour(d.colours[start]), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawLines(d.lines.data() + start, int(end - start));
-            start = end;
-        }
-        p.end();
+        painter.Paint(form, image);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.SetItemsProcessed(state.iterations() * 2 * n);
+    Report(state);
+}
+
+void BM_FormerRepaint(benchmark::State& state) {
+    frmmain& form = Form(state);
+    QImage image(form.canvas->Screen().size(), QImage::Format_RGB32);
+    repaint_paths::FormerRepaint painter;
+    for (auto _ : state) {
+        painter.Paint(form, image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    Report(state);
 }
 
 void Args(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"n", "width", "ownColours"});
-    for (int own : {0, 1})
-        for (int width : {1, 7})
-            for (int n : {10000, 100000, 500000}) b->Args({n, width, own});
-    b->Unit(benchmark::kMillisecond);
+    b->ArgNames({"n", "width", "ownColours", "ratio"});
+    for (int ratio : {1, 2})
+        for (int own : {0, 1})
+            for (int width : {1, 7})
+                for (int n : {10000, 100000, 500000}) b->Args({n, width, own, ratio});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// A Refresh that changes nothing, at either ratio: a copy of the kept picture.
+void BM_RefreshUnchanged(benchmark::State& state) {
+    frmmain& form = Form(state);
+    form.Refresh();
+    for (auto _ : state) {
+        form.Refresh();
+        form.canvas->repaint();  // and shown
+    }
 }
 
 }  // namespace
 
-BENCHMARK(BM_Refresh)->Apply(Args);
+BENCHMARK(BM_Repaint)->Apply(Args);
+BENCHMARK(BM_RepaintOneThread)->Apply(Args);
+BENCHMARK(BM_RepaintForwardOneThread)->Apply(Args);
 BENCHMARK(BM_PlainQPainter)->Apply(Args);
+BENCHMARK(BM_FormerRepaint)->Apply(Args);
+BENCHMARK(BM_RefreshUnchanged)
+    ->ArgNames({"n", "width", "ownColours", "ratio"})
+    ->Args({500000, 7, 0, 1})
+    ->Args({500000, 7, 0, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 QT_BENCHMARK_MAIN()

@@ -362,6 +362,60 @@ TEST(MydReader, BinaryIsNotText) {
     EXPECT_TRUE(ParseMyd("1 1 2\t 3\r\n2 1 0 0 1 \xB5\xE3 1  \xA1\r\n").ok());
 }
 
+// Parsed in chunks of any size, read from a file in blocks of any size: the
+// same records in the same order, the same problem on the same line.
+TEST(MydReader, ChunksAndBlocksOfAnySizeReadTheSame) {
+    using namespace std::string_literals;
+    const std::string good =
+        "\xEF\xBB\xBF" "1 1 1 1\r\n2 1 0 0 10 10  255\r\n\r\n1 2 2 2\n1 3 3 3\r2 2 5 6 7 8  65535\r\n"
+        "\n\r\n1 4 -0.5 1E-05\r\n2 3 1 2 3 4 -7\r1 5 5 5"s;
+    const std::vector<std::string> texts = {
+        good,
+        good + "\r\n1 6 6\r\n1 7 7 7\r\n",                  // too few fields on line 12
+        "1 1 1 1\r\n1 2\r\n1 3 3 3\r\n1 4 4\0 4\r\n"s,     // binary on line 4 outranks line 2
+        "1 1 1 1\n\n\n2 1 0 0 1e39 0  1\n1 2 2 2\n"s,      // out of range on line 4
+        "\r\r\r\r1 1 1 1\r\r1 2 2 2\r"s,
+    };
+    TempDir dir;
+    const std::string path = dir.File("chunks.myd");
+    for (const std::string& text : texts) {
+        const MydContent whole = ParseMyd(text, text.size() + 1);
+        testfiles::WriteBytes(path, text);
+        for (std::size_t size = 1; size <= 40; ++size) {
+            for (const MydContent& c : {ParseMyd(text, size), LoadMydFile(path, size)}) {
+                ASSERT_EQ(c.problem, whole.problem) << size << ": " << text;
+                ASSERT_EQ(c.line, whole.line) << size << ": " << text;
+                ExpectSameDrawing(whole.points, whole.lines, c.points, c.lines);
+            }
+        }
+    }
+    const MydContent first = ParseMyd(texts[0], 1);
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.points.Count(), 5);
+    EXPECT_EQ(first.lines.Count(), 3);
+    EXPECT_EQ(first.points.Item(4)->Y, 1e-5f);
+    EXPECT_EQ(ParseMyd(texts[1], 3).line, 12);
+    EXPECT_EQ(ParseMyd(texts[2], 3).problem, MydProblem::NotText);
+    EXPECT_EQ(ParseMyd(texts[2], 3).line, 4);
+    EXPECT_EQ(LoadMydFile(path, 2).points.Count(), 2);
+}
+
+// A record taken from a loaded drawing stays readable after the drawing is gone.
+TEST(MydReader, LoadedRecordsOutliveTheirLists) {
+    std::string text;
+    for (int i = 1; i <= 20000; ++i) text += "1 " + std::to_string(i) + " 1 2\r\n2 " + std::to_string(i) + " 0 0 3 4  255\r\n";
+    MydContent c = ParseMyd(text, 4096);
+    ASSERT_TRUE(c.ok());
+    ASSERT_EQ(c.points.Count(), 20000);
+    const std::shared_ptr<CPoint> point = c.points.Item(12345);
+    const std::shared_ptr<CLine> line = c.lines.Item(20000);
+    c = MydContent{};
+    EXPECT_EQ(point->pntNO, 12345.0f);
+    EXPECT_EQ(point->Y, 2.0f);
+    EXPECT_EQ(line->ID, 20000.0f);
+    EXPECT_EQ(line->color, 255.0f);
+}
+
 // ---- round trips ----
 
 TEST(MydRoundTrip, LoadThenSaveGivesTheSameBytes) {

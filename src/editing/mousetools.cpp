@@ -175,6 +175,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
         CPoint& p = *s.draggedPoint;
         HighlightSquare(ui, p.X, p.Y, background);
         SetPosition(p, X, Y);
+        s.pntArray.MarkChanged();
         HighlightSquare(ui, p.X, p.Y, kPickedPointRgb);
     }
 
@@ -200,6 +201,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
         line.ep.Y += DY;
         line.sp.X += DX;
         line.sp.Y += DY;
+        s.lineArray.MarkChanged();
         SetPosition(last, X, Y);
         MarkLine(ui, line, kMovingNodeRgb);
     }
@@ -220,6 +222,7 @@ void MouseMove(MainState& s, EditorSurface& ui, float X, float Y) {
             HighlightSquare(ui, X, Y, kNodeRgb);
             SetPosition(last, X, Y);
             SetPosition(moving, X, Y);
+            s.lineArray.MarkChanged();
         }
     }
 }
@@ -248,6 +251,7 @@ void MouseUp(MainState& s, EditorSurface& ui, float X, float Y) {
         if (s.pickedLine && s.lineArray.PositionOf(s.pickedLine.get()) != 0) {
             CLine& line = *s.pickedLine;
             SetPosition(s.pickedNode == 1 ? line.sp : line.ep, X, Y);
+            s.lineArray.MarkChanged();
             MarkLine(ui, line, kNodeRgb);
             s.pickedNode = 0;
         }

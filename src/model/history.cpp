@@ -111,11 +111,13 @@ void DrawingHistory::Apply(Step& step, const Drawing& d, bool forward) {
             } else if constexpr (std::is_same_v<S, PointPlace>) {
                 std::swap(s.record->X, s.X);
                 std::swap(s.record->Y, s.Y);
+                d.points.MarkChanged();  // a change in place: the kept picture is stale
             } else if constexpr (std::is_same_v<S, LinePlace>) {
                 std::swap(s.record->sp.X, s.spX);
                 std::swap(s.record->sp.Y, s.spY);
                 std::swap(s.record->ep.X, s.epX);
                 std::swap(s.record->ep.Y, s.epY);
+                d.lines.MarkChanged();
             } else {
                 // The other drawing comes back; the counters only ever go up.
                 d.points.Swap(s.points);

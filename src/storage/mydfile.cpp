@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -14,7 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <vector>
+
+#include "storage/recordblocks.h"
 
 // ---- numbers ----
 
@@ -98,38 +104,36 @@ char* PutGeneral(char* out, bool negative, uint64_t n, int exponent) {
 }
 
 // A plain decimal "-12.5e3" (no other sign, no blanks, no D exponent, at most
-// 19 significant digits), read exactly; false for anything else.
+// 19 digits before the exponent), read exactly; false for anything else.
 bool ReadPlainDecimal(std::string_view field, float& value) {
     const char* p = field.data();
     const char* const end = p + field.size();
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
-    auto isDigit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+    // Up to 19 digits fit in 64 bits; longer texts go the general way.
     uint64_t m = 0;
-    int significant = 0, exponent = 0;
-    auto take = [&](char c) {
-        if (m == 0 && c == '0') return true;  // leading zeros don't count
-        if (++significant > 19) return false;
-        m = m * 10 + static_cast<uint64_t>(c - '0');
-        return true;
+    auto digits = [&] {
+        const char* const start = p;
+        for (unsigned d; p < end && (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10; ++p) m = m * 10 + d;
+        return static_cast<int>(p - start);
     };
-    const char* const intStart = p;
-    for (; p < end && isDigit(*p); ++p)
-        if (!take(*p)) return false;
-    if (p == intStart) return false;
+    const int intDigits = digits();
+    if (intDigits == 0) return false;
+    int exponent = 0, fractionDigits = 0;
     if (p < end && *p == '.') {
-        const char* const fractionStart = ++p;
-        for (; p < end && isDigit(*p); ++p, --exponent)
-            if (!take(*p)) return false;
-        if (p == fractionStart) return false;
+        ++p;
+        fractionDigits = digits();
+        if (fractionDigits == 0) return false;
+        exponent = -fractionDigits;
     }
+    if (intDigits + fractionDigits > 19) return false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         const bool negativeExponent = p < end && *p == '-';
         if (p < end && (*p == '-' || *p == '+')) ++p;
         const char* const digitsStart = p;
         int e = 0;
-        for (; p < end && isDigit(*p); ++p)
+        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
             if (e < 10000) e = e * 10 + (*p - '0');
         if (p == digitsStart) return false;
         exponent += negativeExponent ? -e : e;
@@ -314,8 +318,19 @@ bool SplitField(std::string_view& rest, std::string_view& field) {
     return true;
 }
 
+// What one chunk of whole lines of a file holds. Line numbers count from the
+// chunk's first line.
+struct Chunk {
+    RecordBlocks<CPoint> points;
+    RecordBlocks<CLine> lines;
+    int64_t lineCount = 0;
+    int64_t binaryLine = 0;  // line of the first control byte, 0 if none
+    MydProblem problem = MydProblem::None;
+    int64_t problemLine = 0;
+};
+
 // Reads one record line into `out`; the problem if it can't.
-MydProblem ParseRecord(std::string_view line, MydContent& out) {
+MydProblem ParseRecord(std::string_view line, Chunk& out) {
     std::string_view marker, rest = line, field;
     if (!SplitField(rest, marker)) return MydProblem::TooFewFields;
     const bool point = MarkerIsPoint(marker);
@@ -338,22 +353,45 @@ MydProblem ParseRecord(std::string_view line, MydContent& out) {
     }
 
     if (point) {
-        auto p = std::make_shared<CPoint>();
-        p->pntNO = values[0];
-        p->X = values[1];
-        p->Y = values[2];
-        out.points.Add(std::move(p));
+        CPoint& p = out.points.New();
+        p.pntNO = values[0];
+        p.X = values[1];
+        p.Y = values[2];
     } else {
-        auto l = std::make_shared<CLine>();
-        l->ID = values[0];
-        l->sp.X = values[1];
-        l->sp.Y = values[2];
-        l->ep.X = values[3];
-        l->ep.Y = values[4];
-        l->color = values[5];
-        out.lines.Add(std::move(l));
+        CLine& l = out.lines.New();
+        l.ID = values[0];
+        l.sp.X = values[1];
+        l.sp.Y = values[2];
+        l.ep.X = values[3];
+        l.ep.Y = values[4];
+        l.color = values[5];
     }
     return MydProblem::None;
+}
+
+// Parses whole lines; the last one may have no line end. After a problem the
+// remaining lines are only counted.
+void ParseChunk(std::string_view text, Chunk& out) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* const binary = FindBinaryByte(begin, end);
+    int64_t line = 0;
+    for (const char* p = begin; p < end;) {
+        ++line;
+        const char* const e = LineEnd(p, end);
+        if (binary != end) {
+            if (out.binaryLine == 0 && binary <= e) out.binaryLine = line;
+        } else if (!IsBlank(std::string_view(p, static_cast<std::size_t>(e - p))) &&
+                   out.problem == MydProblem::None) {
+            const MydProblem problem = ParseRecord(std::string_view(p, static_cast<std::size_t>(e - p)), out);
+            if (problem != MydProblem::None) {
+                out.problem = problem;
+                out.problemLine = line;
+            }
+        }
+        p = NextLine(e, end);
+    }
+    out.lineCount = line;
 }
 
 MydContent Failure(MydProblem problem, int64_t line) {
@@ -363,38 +401,106 @@ MydContent Failure(MydProblem problem, int64_t line) {
     return failed;
 }
 
-}  // namespace
-
-MydContent ParseMyd(std::string_view text) {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    // A UTF-8 byte order mark, as some editors put in front, is no record.
-    if (text.size() >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) begin += 3;
-    // Nor is the end-of-file byte that DOS programs put at the very end.
-    if (end > begin && end[-1] == kDosEndOfFile) --end;
-
-    // A binary file is named as such, even where an earlier line is also bad.
-    if (const char* binary = FindBinaryByte(begin, end); binary != end) {
-        int64_t line = 1;
-        for (const char* p = begin; (p = LineEnd(p, end)) < binary; p = NextLine(p, end)) ++line;
-        return Failure(MydProblem::NotText, line);
+// Where a chunk that should hold about `want` bytes from `from` ends: right
+// after the first line end from there on, or at the end of the text.
+std::size_t ChunkEnd(std::string_view text, std::size_t from, std::size_t want) {
+    std::size_t i = from + want > text.size() ? text.size() : from + want - 1;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\n') return i + 1;
+        if (text[i] == '\r') return i + 1 < text.size() && text[i + 1] == '\n' ? i + 2 : i + 1;
     }
-
-    MydContent out;
-    int64_t line = 0;
-    for (const char* p = begin; p < end;) {
-        ++line;
-        const char* const e = LineEnd(p, end);
-        if (!IsBlank(std::string_view(p, static_cast<std::size_t>(e - p)))) {
-            const MydProblem problem = ParseRecord(std::string_view(p, static_cast<std::size_t>(e - p)), out);
-            if (problem != MydProblem::None) return Failure(problem, line);
-        }
-        p = NextLine(e, end);
-    }
-    return out;
+    return text.size();
 }
 
-namespace {
+// How much of a block read from a file may be parsed before the rest of the
+// file is known: up to its last line end that can't be the CR of a CR LF
+// split by the block's end. 0 when there is none.
+std::size_t WholeLines(const char* data, std::size_t size) {
+    if (const void* lf = ::memrchr(data, '\n', size)) return static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+    if (size < 2) return 0;
+    if (const void* cr = ::memrchr(data, '\r', size - 1)) return static_cast<std::size_t>(static_cast<const char*>(cr) - data) + 1;
+    return 0;
+}
+
+int Workers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(cores == 0 ? 1 : std::min(cores, 8u));
+}
+
+// Runs body(worker) on `workers` threads, this one included, and waits for all.
+template <class Body>
+void OnWorkers(int workers, Body body) {
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) threads.emplace_back(body, w);
+    body(0);
+    for (std::thread& t : threads) t.join();
+}
+
+// Parses the chunks that `next` hands out, on `workers` threads, and puts the
+// records together in file order. next(worker, text) gives the next chunk's
+// text (valid until that worker's next call) and returns false at the end or
+// on a read error, which it reports through `readFailed`.
+template <class Next>
+MydContent ParseChunks(int workers, Next next, const bool& readFailed) {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Chunk>> chunks;
+    std::atomic<bool> outOfMemory{false};
+    OnWorkers(workers, [&](int worker) {
+        try {
+            for (;;) {
+                std::string_view text;
+                Chunk* chunk = nullptr;
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    if (outOfMemory || !next(worker, text)) return;
+                    chunks.push_back(std::make_unique<Chunk>());
+                    chunk = chunks.back().get();
+                }
+                ParseChunk(text, *chunk);
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    });
+    if (readFailed || outOfMemory) return Failure(MydProblem::CannotRead, 0);
+
+    // A binary file is named as such, even where an earlier line is also bad.
+    int64_t before = 0;
+    for (const auto& c : chunks) {
+        if (c->binaryLine != 0) return Failure(MydProblem::NotText, before + c->binaryLine);
+        before += c->lineCount;
+    }
+    before = 0;
+    for (const auto& c : chunks) {
+        if (c->problem != MydProblem::None) return Failure(c->problem, before + c->problemLine);
+        before += c->lineCount;
+    }
+
+    // The shared references, each chunk's at its place, made on all workers.
+    std::vector<std::size_t> pointAt(chunks.size() + 1, 0), lineAt(chunks.size() + 1, 0);
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        pointAt[i + 1] = pointAt[i] + chunks[i]->points.Count();
+        lineAt[i + 1] = lineAt[i] + chunks[i]->lines.Count();
+    }
+    try {
+        std::vector<PointList::Ref> points(pointAt.back());
+        std::vector<LineList::Ref> lines(lineAt.back());
+        std::atomic<std::size_t> nextChunk{0};
+        OnWorkers(std::min<int>(workers, static_cast<int>(chunks.size())), [&](int) {
+            for (std::size_t i; (i = nextChunk++) < chunks.size();) {
+                chunks[i]->points.Share(points.data() + pointAt[i]);
+                chunks[i]->lines.Share(lines.data() + lineAt[i]);
+            }
+        });
+        chunks.clear();
+        MydContent out;
+        out.points = PointList(std::move(points));
+        out.lines = LineList(std::move(lines));
+        return out;
+    } catch (const std::bad_alloc&) {
+        return Failure(MydProblem::CannotRead, 0);
+    }
+}
 
 class FileDescriptor {
 public:
@@ -422,31 +528,74 @@ private:
 
 }  // namespace
 
-MydContent LoadMydFile(const std::string& path) {
+MydContent ParseMyd(std::string_view text, std::size_t chunkBytes) {
+    // A UTF-8 byte order mark, as some editors put in front, is no record.
+    if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
+    // Nor is the end-of-file byte that DOS programs put at the very end.
+    if (!text.empty() && text.back() == kDosEndOfFile) text.remove_suffix(1);
+    if (chunkBytes == 0) chunkBytes = 1;
+    std::size_t at = 0;
+    const bool readFailed = false;
+    auto next = [&](int, std::string_view& chunk) {
+        if (at >= text.size()) return false;
+        const std::size_t end = ChunkEnd(text, at, chunkBytes);
+        chunk = text.substr(at, end - at);
+        at = end;
+        return true;
+    };
+    return ParseChunks(text.size() > chunkBytes ? Workers() : 1, next, readFailed);
+}
+
+MydContent LoadMydFile(const std::string& path, std::size_t chunkBytes) {
     // Non-blocking open: a pipe without a writer is refused below instead of
     // hanging here; a regular file reads the same either way.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return Failure(MydProblem::CannotOpen, 0);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Failure(MydProblem::CannotOpen, 0);
+    if (chunkBytes == 0) chunkBytes = 1;
 
-    const auto size = static_cast<std::size_t>(st.st_size);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size + 1]);
-    if (!buffer) return Failure(MydProblem::CannotRead, 0);
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd.get(), buffer.get() + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Failure(MydProblem::CannotRead, 0);
-        if (n == 0) break;  // the file got shorter meanwhile
-        got += static_cast<std::size_t>(n);
-    }
-    fd.Close();
-    try {
-        return ParseMyd(std::string_view(buffer.get(), got));
-    } catch (const std::bad_alloc&) {
-        return Failure(MydProblem::CannotRead, 0);
-    }
+    // Each worker reads the next block into its own buffer, behind the part
+    // of a line that the block before ended with, and parses up to the last
+    // line end while the others read and parse theirs.
+    const int workers = static_cast<std::size_t>(st.st_size) > chunkBytes ? Workers() : 1;
+    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(workers));
+    std::vector<char> carry;
+    bool atEnd = false, first = true, readFailed = false;
+    auto next = [&](int worker, std::string_view& chunk) {
+        if (atEnd) return false;
+        std::vector<char>& buffer = buffers[static_cast<std::size_t>(worker)];
+        buffer.resize(std::max(buffer.size(), carry.size() + chunkBytes));
+        std::copy(carry.begin(), carry.end(), buffer.begin());
+        std::size_t filled = carry.size(), usable = 0;
+        for (;;) {
+            while (filled < buffer.size()) {
+                const ssize_t n = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    readFailed = atEnd = true;
+                    return false;
+                }
+                if (n == 0) {
+                    atEnd = true;
+                    break;
+                }
+                filled += static_cast<std::size_t>(n);
+            }
+            usable = atEnd ? filled : WholeLines(buffer.data(), filled);
+            // The end-of-file byte that DOS programs put at the very end is no record.
+            if (atEnd && usable > 0 && buffer[usable - 1] == kDosEndOfFile) --usable;
+            if (usable > 0 || atEnd) break;
+            buffer.resize(buffer.size() * 2);  // a line longer than a block
+        }
+        carry.assign(buffer.begin() + static_cast<std::ptrdiff_t>(usable), buffer.begin() + static_cast<std::ptrdiff_t>(filled));
+        std::size_t skip = 0;
+        if (first && usable >= 3 && std::memcmp(buffer.data(), "\xEF\xBB\xBF", 3) == 0) skip = 3;
+        first = false;
+        chunk = std::string_view(buffer.data() + skip, usable - skip);
+        return usable > skip || !atEnd;
+    };
+    return ParseChunks(workers, next, readFailed);
 }
 
 // ---- writing ----

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,14 +30,19 @@ struct MydContent {
     bool ok() const { return problem == MydProblem::None; }
 };
 
+// Text is parsed in chunks of about this many bytes, split at line ends, on
+// all cores at once; the records keep the file's order.
+constexpr std::size_t kMydChunkBytes = std::size_t{4} << 20;
+
 // Parses a whole file held in memory. Lines end with CR LF, LF or CR; the last
 // one may have no end; empty lines and lines of blanks are skipped, and so is
 // a DOS end-of-file byte (26) as the very last byte. On the first bad line the
 // result holds no records, only the problem and its line.
-MydContent ParseMyd(std::string_view text);
+MydContent ParseMyd(std::string_view text, std::size_t chunkBytes = kMydChunkBytes);
 
-// Reads the regular file at `path` in one block and parses it.
-MydContent LoadMydFile(const std::string& path);
+// Reads the regular file at `path` block by block, parsing each block's
+// whole lines while the next ones are read; never holds the whole text.
+MydContent LoadMydFile(const std::string& path, std::size_t chunkBytes = kMydChunkBytes);
 
 // The complete file text of a drawing.
 std::string WriteMydText(const PointList& points, const LineList& lines);

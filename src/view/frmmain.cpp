@@ -117,7 +117,7 @@ frmmain::frmmain(QSize clientSize, QWidget* parent)
     Timer1->setInterval(200);
     connect(Timer1, &QTimer::timeout, this, &frmmain::Timer1_Timer);
 
-    connect(canvas, &Canvas::PaintRequest, this, &frmmain::Repaint);
+    connect(canvas, &Canvas::PaintRequest, this, &frmmain::Refresh);
     connect(canvas, &Canvas::MouseDown, this, &frmmain::Form_MouseDown);
     connect(canvas, &Canvas::MouseMove, this, &frmmain::Form_MouseMove);
     connect(canvas, &Canvas::MouseUp, this, &frmmain::Form_MouseUp);
@@ -318,15 +318,36 @@ void frmmain::SetPanelText(int panel, const QString& text) { panels_.at(panel - 
 
 // ---- repaint ----
 
-void frmmain::Refresh() {
-    canvas->Cls();
-    Repaint();
+uint64_t frmmain::DrawingStamp() const {
+    // Versions come from one counter that only grows: a change of either
+    // list makes the larger one larger.
+    return std::max(pntArray.Version(), lineArray.Version());
 }
 
-void frmmain::Repaint() {
-    Canvas::Batch batch(*canvas);
-    for (const auto& p : pntArray) batch.PSet(p->X, p->Y, kPointRgb);
-    for (const auto& l : lineArray) batch.Line(l->sp.X, l->sp.Y, l->ep.X, l->ep.Y, ColorToRgb(l->color));
+// Shape i is point i + 1 for i below the number of points, then line
+// i + 1 - points: points first, lines on top, each in collection order.
+Canvas::Picture frmmain::Drawing() const {
+    const std::size_t points = std::size_t(pntArray.Count()), lines = std::size_t(lineArray.Count());
+    return {points + lines, [this, points](Canvas::ShapeList& list, std::size_t first, std::size_t last) {
+                const auto p0 = pntArray.begin();
+                for (std::size_t i = first; i < std::min(last, points); ++i) {
+                    const CPoint& p = *p0[std::ptrdiff_t(i)];
+                    list.Dot(p.X, p.Y, kPointRgb);
+                }
+                const auto l0 = lineArray.begin();
+                for (std::size_t i = std::max(first, points); i < last; ++i) {
+                    const CLine& l = *l0[std::ptrdiff_t(i - points)];
+                    list.Line(l.sp.X, l.sp.Y, l.ep.X, l.ep.Y, ColorToRgb(l.color));
+                }
+            }};
+}
+
+void frmmain::Refresh() { canvas->ShowPicture(DrawingStamp(), Drawing()); }
+
+void frmmain::Repaint() { canvas->PaintPicture(Drawing()); }
+
+QImage frmmain::RenderDrawing(int threads, Canvas::Order order) const {
+    return canvas->RenderPicture(Drawing(), threads, order);
 }
 
 // ---- tool buttons ----

@@ -45,10 +45,18 @@ public:
     std::unique_ptr<CommonDialog> CommonDialog1;
     std::unique_ptr<MessageBox> messageBox;
 
-    // Erase the drawing area and repaint it at once.
+    // Erase the drawing area and repaint it at once: every point, then every
+    // line. When nothing the repaint reads has changed since the last one
+    // (the records, their order, the view, the pen width, the area's size),
+    // the picture it left is copied back instead.
     void Refresh();
-    // Paint every point, then every line, over what is on the area.
+    // The same, always painting anew.
     void Repaint();
+    // Changes whenever the drawing changes; see RecordList::MarkChanged.
+    uint64_t DrawingStamp() const;
+    // The drawing as a full repaint on `threads` threads in that order paints
+    // it, apart from the screen.
+    QImage RenderDrawing(int threads, Canvas::Order order = Canvas::Order::Forward) const;
 
     // Replaces the whole drawing with loaded collections: the counters follow
     // the loaded records and the area is refreshed. Picks, highlight records,
@@ -164,6 +172,7 @@ private:
     void Wheel(QPointF canvasPixel, QPoint angleDelta, Qt::KeyboardModifiers modifiers);
 
     WheelNotches zoomNotches_, panAcrossNotches_, panUpNotches_;
+    Canvas::Picture Drawing() const;
 
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;

@@ -1,5 +1,6 @@
 // Reads screenshots for the end-to-end test.
 //   e2e_probe canvas SHOT            -> "x y" of the drawing area's top-left corner
+//   e2e_probe size SHOT              -> "w h" of the drawing area (its black top row and left column)
 //   e2e_probe pixel SHOT X Y         -> "r g b" of one pixel
 //   e2e_probe changed A B X Y W H    -> number of pixels that differ in the rectangle
 //   e2e_probe count SHOT R G B X Y W H  -> number of pixels of that colour in the rectangle
@@ -49,6 +50,17 @@ int main(int argc, char** argv) {
         std::printf("%d %d\n", x0, y0);
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "size") == 0) {
+        QImage img(argv[2]);
+        if (img.isNull()) return Fail("cannot read the screenshot");
+        int x0 = 0, y0 = 0;
+        if (!FindCanvas(img, 900, x0, y0)) return Fail("no drawing area in the screenshot");
+        int w = 0, h = 0;
+        while (x0 + w < img.width() && (img.pixel(x0 + w, y0) & 0xFFFFFF) == 0) ++w;
+        while (y0 + h < img.height() && (img.pixel(x0, y0 + h) & 0xFFFFFF) == 0) ++h;
+        std::printf("%d %d\n", w, h);
+        return 0;
+    }
     if (argc >= 5 && std::strcmp(argv[1], "pixel") == 0) {
         QImage img(argv[2]);
         if (img.isNull()) return Fail("cannot read the screenshot");
@@ -93,5 +105,5 @@ int main(int argc, char** argv) {
             for (const Group& g : groups) std::printf("%ld %ld\n", g.sumX / g.n, g.sumY / g.n);
         return 0;
     }
-    return Fail("usage: canvas SHOT | pixel SHOT X Y | changed A B X Y W H | count|groups SHOT R G B X Y W H");
+    return Fail("usage: canvas SHOT | size SHOT | pixel SHOT X Y | changed A B X Y W H | count|groups SHOT R G B X Y W H");
 }

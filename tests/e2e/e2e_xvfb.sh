@@ -47,6 +47,28 @@ expect_pixel $((cx + 350)) $((cy + 325)) "255 255 0" "middle of the line" drawn
 expect_pixel $((cx + 500)) $((cy + 350)) "255 255 0" "end of the line" drawn
 expect_pixel $((cx + 250)) $((cy + 150)) "0 0 0" "between the points" drawn
 
+# A move-line drag at pen width 1 erases the line at its old place: no pixel
+# of it is left while the button is still held.
+click_at $((cx + 576 + 44)) $((cy + 464 + 12))  # Command6
+move_to $((cx + 350)) $((cy + 325))
+xdotool mousedown 1
+sleep 0.3
+for dy in 20 40 60; do move_to $((cx + 350)) $((cy + 325 + dy)); done
+sleep 0.3
+trail=-1
+for _ in $(seq 20); do
+  shot dragging
+  moved=$("$PROBE" count "$WORK/dragging.png" 255 255 0 $((cx + 190)) $((cy + 355)) 320 60)
+  trail=$("$PROBE" count "$WORK/dragging.png" 255 255 0 $((cx + 190)) $((cy + 290)) 320 64)
+  [[ $moved -gt 250 && $trail -eq 0 ]] && break
+  sleep 0.25
+done
+xdotool mouseup 1
+sleep 0.3
+[[ $moved -gt 250 ]] || fail "the moved line is not shown ($moved pixels)"
+[[ $trail -eq 0 ]] || fail "the move-line drag left $trail pixels of the line at its old place"
+
+
 # The colour somewhere within two pixels of a position.   expect_near X Y "R G B" WHAT SHOT
 expect_near() {
   local n
@@ -130,6 +152,31 @@ save_and_check data.myd "Access file through the Data load"
 cmp -s "$DATA/drawing-2000.mdb" "$WORK/access.mdb" || fail "the Access file changed"
 
 close_editor
-echo "e2e: window at canvas ($cx, $cy), Command1 changed $changed pixels, two points and a line drawn," \
+stop_xvfb
+
+# At a device pixel ratio of 2 the drawing area has twice the pixels each way
+# and a point of pen width 1 is one crisp pixel, not a block of four.
+start_xvfb 2600x1800
+QT_SCALE_FACTOR=2 start_editor
+shot scale2_start
+read -r cx cy < <("$PROBE" canvas "$WORK/scale2_start.png") || fail "no drawing area at scale 2"
+read -r cw ch < <("$PROBE" size "$WORK/scale2_start.png")
+[[ $cw -ge 1870 && $ch -ge 1100 ]] || fail "the drawing area at scale 2 is ${cw}x${ch} pixels"
+click_at $((cx + 2 * 52)) $((cy + 2 * 476))  # Command1, at twice its place
+# The area's pixel (200, 150): X reports whole logical pixels, rounded, so an
+# even screen pixel is the one that is sure to land in it.
+click_at $((cx + 400)) $((cy + 300))
+# Its world position is that pixel's centre, a corner of four screen pixels
+# at this ratio: one of them shows the point, alone.
+dot=0
+for _ in $(seq 20); do
+  shot scale2
+  dot=$("$PROBE" count "$WORK/scale2.png" 255 0 244 $((cx + 398)) $((cy + 298)) 6 6)
+  [[ $dot -ge 1 ]] && break
+  sleep 0.25
+done
+[[ $dot -eq 1 ]] || fail "the point at scale 2 covers $dot screen pixels, not one"
+close_editor
+echo "e2e: Command1 changed $changed pixels, two points and a line drawn, line moved without a trail," \
   "a point deleted from the toolbar and back with Ctrl+Z, a wheel zoom about the pointer," \
-  "an Access file loaded through both routes and saved as text, clean exit"
+  "an Access file loaded through both routes and saved as text, a crisp point at scale 2, clean exits"

@@ -14,10 +14,12 @@ trap e2e_cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts Xvfb on a free display and sets DISPLAY.
+# Starts Xvfb on a free display and sets DISPLAY; the screen size may be
+# given as the first argument (default 1280x800).
 start_xvfb() {
+  rm -f "$WORK/display"
   exec 3> >(cat > "$WORK/display")  # Xvfb writes the display number here
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -wr -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x800}x24" -wr -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
   xvfb_pid=$!
   exec 3>&-
   for _ in $(seq 100); do
@@ -26,6 +28,13 @@ start_xvfb() {
   done
   [[ -s "$WORK/display" ]] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$WORK/display")"
+}
+
+# Stops the X server.
+stop_xvfb() {
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
 }
 
 # Starts the editor with the given arguments and waits for its window; sets WINDOW.

@@ -1,6 +1,7 @@
-// libFuzzer target for the drawing file reader: no input may crash it, what it
-// reads must write out and read back unchanged, and the fast number paths must
-// agree with the shared number rules.
+// libFuzzer target for the drawing file reader: no input may crash it, it
+// reads the same in chunks of any size, what it reads must write out and read
+// back unchanged, and the fast number paths must agree with the shared number
+// rules.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     const MydContent content = ParseMyd(text);
+    // In chunks of any size: the same records, or the same problem on the same line.
+    const std::size_t chunk = size == 0 ? 1 : 1 + data[0] % 32;
+    const MydContent chunked = ParseMyd(text, chunk);
+    Check(chunked.problem == content.problem && chunked.line == content.line);
+    Check(!content.ok() || SameRecords(content, chunked));
     if (content.ok()) {
         const std::string written = WriteMydText(content.points, content.lines);
         const MydContent again = ParseMyd(written);

@@ -27,9 +27,23 @@ protected:
     virtual QSize ClientSize() const { return frmmain::kDesignClientSize; }
 
     Canvas& canvas() { return *form->canvas; }
+    // The screen's pixel of a world position (device pixels at a ratio of 2).
     QPoint Px(double x, double y) { return canvas().PixelOf(x, y); }
+    // Where the mouse goes for a world position (the area's own pixels).
+    QPoint MousePx(double x, double y) { return canvas().WidgetPixelOf(x, y); }
     QColor PixelAt(QPoint p) { return canvas().Screen().pixelColor(p); }
     QColor PixelAtWorld(double x, double y) { return PixelAt(Px(x, y)); }
+    // Whether the pixel of a world position or one of its eight neighbours
+    // has the colour: a one-pixel line through a position may pass beside
+    // its pixel.
+    bool NearWorld(double x, double y, const QColor& c) {
+        const QPoint centre = Px(x, y);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (canvas().Screen().rect().contains(centre + QPoint(dx, dy)) && PixelAt(centre + QPoint(dx, dy)) == c)
+                    return true;
+        return false;
+    }
 
     static QColor Packed(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
     QColor Background() { return Packed(canvas().BackColor()); }
@@ -57,20 +71,20 @@ protected:
     // The mouse on the drawing area, aimed at world positions. The tools get
     // the world position of the pixel's centre: World() tells which.
     QPointF World(double x, double y) {
-        const QPointF w = canvas().WorldAtPixel(Px(x, y));
+        const QPointF w = canvas().WorldAtPixel(MousePx(x, y));
         return {double(float(w.x())), double(float(w.y()))};
     }
     void Press(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
-        QTest::mousePress(&canvas(), button, mods, Px(x, y));
+        QTest::mousePress(&canvas(), button, mods, MousePx(x, y));
     }
     void Release(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseRelease(&canvas(), button, mods, Px(x, y));
+        QTest::mouseRelease(&canvas(), button, mods, MousePx(x, y));
     }
     void Click(double x, double y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
         Press(x, y, button, mods);
         Release(x, y, button, mods);
     }
-    void MoveTo(double x, double y) { QTest::mouseMove(&canvas(), Px(x, y)); }
+    void MoveTo(double x, double y) { QTest::mouseMove(&canvas(), MousePx(x, y)); }
 
     // The widget that Tab moves to from `w`.
     static QWidget* NextTabStop(QWidget* from) {
