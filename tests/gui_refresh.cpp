@@ -83,7 +83,7 @@ protected:
     }
 
     // Mostly the mouse on the shapes, under a tool switched on now and then,
-    // with every other command that repaints mixed in.
+    // with every other command that repaints mixed in, undo and redo too.
     void RandomAction() {
         const unsigned roll = rng() % 100;
         if (roll < 12) QTest::mouseClick(form->Command[rng() % 7], Qt::LeftButton);
@@ -92,12 +92,14 @@ protected:
         else if (roll < 64) QTest::mouseClick(&canvas(), Qt::LeftButton, {}, RandomPixel());
         else if (roll < 72) QTest::mouseMove(&canvas(), RandomPixel());
         else if (roll < 76) form->MenuItem(rng() % 2 ? "mnuDelePoint" : "mnuDeleLine")->trigger();
-        else if (roll < 82) rng() % 2 ? form->WidenView() : form->NarrowView();
+        else if (roll < 79) rng() % 2 ? form->WidenView() : form->NarrowView();
+        else if (roll < 82) rng() % 2 ? form->ZoomAt(RandomPixel(), rng() % 2 ? 1.25 : 0.8) : form->PanBy(1, -1);
         else if (roll < 87) {
             form->Combo1->setCurrentIndex(int(rng() % 4));  // widths 1 to 4
             form->Combo1_Click();
         } else if (roll < 92) LoadRandomFile();
-        else if (roll < 96) Blink();
+        else if (roll < 94) Blink();
+        else if (roll < 98) rng() % 3 ? form->UndoChange() : form->RedoChange();
         else form->Refresh();
     }
 

@@ -326,7 +326,7 @@ uint64_t frmmain::DrawingStamp() const {
 
 // Shape i is point i + 1 for i below the number of points, then line
 // i + 1 - points: points first, lines on top, each in collection order.
-Canvas::Picture frmmain::Drawing() const {
+Canvas::Picture frmmain::Picture() const {
     const std::size_t points = std::size_t(pntArray.Count()), lines = std::size_t(lineArray.Count());
     return {points + lines, [this, points](Canvas::ShapeList& list, std::size_t first, std::size_t last) {
                 const auto p0 = pntArray.begin();
@@ -342,12 +342,12 @@ Canvas::Picture frmmain::Drawing() const {
             }};
 }
 
-void frmmain::Refresh() { canvas->ShowPicture(DrawingStamp(), Drawing()); }
+void frmmain::Refresh() { canvas->ShowPicture(DrawingStamp(), Picture()); }
 
-void frmmain::Repaint() { canvas->PaintPicture(Drawing()); }
+void frmmain::Repaint() { canvas->PaintPicture(Picture()); }
 
 QImage frmmain::RenderDrawing(int threads, Canvas::Order order) const {
-    return canvas->RenderPicture(Drawing(), threads, order);
+    return canvas->RenderPicture(Picture(), threads, order);
 }
 
 // ---- tool buttons ----

@@ -171,8 +171,9 @@ private:
     bool StepHistory(bool forward);
     void Wheel(QPointF canvasPixel, QPoint angleDelta, Qt::KeyboardModifiers modifiers);
 
+    Canvas::Picture Picture() const;
+
     WheelNotches zoomNotches_, panAcrossNotches_, panUpNotches_;
-    Canvas::Picture Drawing() const;
 
     std::array<QLabel*, 4> panels_{};
     QPointer<frmPntInfo> pntInfo_;
