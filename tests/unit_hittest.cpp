@@ -22,7 +22,6 @@ TEST(HitTest, OneWorldUnitOfTolerance) {
         {3.9f, 100, 3, -4, 3, 4, false, true, 0},
         {100, -100, 3, 3, 3, 3, false, true, 0},     // a line without length is hit everywhere
         {0.5f, 0, 0, 0, 1, 0, true, true, 1},        // both nodes in reach: the start wins
-        {9.5f, 0.5f, 0, 0, 10, 0, false, true, 2},
         {11, 0, 0, 0, 10, 0, false, true, 2},
         {11.01f, 0, 0, 0, 10, 0, false, true, 0},
     };

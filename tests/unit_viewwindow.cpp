@@ -31,8 +31,8 @@ TEST(ZoomAbout, ThePointUnderThePointerStays) {
             ASSERT_TRUE(factor > 1 ? height < oldHeight : height > oldHeight);
             ASSERT_LE(std::fabs(height - target), std::max(0.04 * target, 1.0));
             ASSERT_LE(rowError, 0.5 * kHeight / std::max(target - 1, 0.5) + 1e-9);
-            if (oldHeight >= 1000 && std::abs(z->top) < 30000 && std::abs(z->bottom) < 30000)  // a unit < a pixel
-                ASSERT_TRUE(rowError <= 0.5 && std::fabs(height - target) <= 1.0) << "height " << oldHeight;
+            const bool fine = oldHeight >= 1000 && std::abs(z->top) < 30000 && std::abs(z->bottom) < 30000;
+            ASSERT_TRUE(!fine || (rowError <= 0.5 && std::fabs(height - target) <= 1.0));  // a unit < a pixel
             v = *z;
             ++zoomed;
         }
@@ -48,7 +48,6 @@ TEST(PanView, ATenthOfTheWindowWithWholeNumberRows) {
         ViewWindow moved;  // all zero: refused
     } rows[] = {
         {v, 1, 0, {-130, 100, 195, -100}},
-        {v, -1, -1, {-195, 80, 130, -120}},
         {{0, 25, 1, 0}, 0, 3, {0, 34, 1, 9}},   // a tenth is rounded
         {{0, 4, 1, 0}, 0, -1, {0, 3, 1, -1}},   // at least one unit
         {{0, 32767, 1, 32000}, 0, 1, {}},       // past the 16-bit edges nothing moves
