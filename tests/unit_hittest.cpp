@@ -23,7 +23,6 @@ TEST(HitTest, OneWorldUnitOfTolerance) {
         {100, -100, 3, 3, 3, 3, false, true, 0},     // a line without length is hit everywhere
         {0.5f, 0, 0, 0, 1, 0, true, true, 1},        // both nodes in reach: the start wins
         {11, 0, 0, 0, 10, 0, false, true, 2},
-        {11.01f, 0, 0, 0, 10, 0, false, true, 0},
     };
     for (const auto& r : rows) {
         const auto line = MakeLine(1, r.x1, r.y1, r.x2, r.y2);
