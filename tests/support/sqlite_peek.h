@@ -5,62 +5,45 @@
 #include <QString>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
 #include <string>
 #include <vector>
 
-struct PeekCell {
-    int type = SQLITE_NULL;  // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_NULL
-    std::string text;
-    double number = 0.0;
-};
-using PeekRows = std::vector<std::vector<PeekCell>>;
+using PeekRows = std::vector<std::vector<std::string>>;
 
-// Runs `sql` on the file (which SQLite creates when missing) and returns its rows.
-inline PeekRows Peek(const QString& file, const char* sql) {
+// Runs the statements of `sql` on the file, which SQLite makes when missing,
+// and returns the rows they give as texts (NULL as "null"). `rc` gets
+// SQLite's answer; without it, any failure fails the test.
+inline PeekRows Peek(const QString& file, const std::string& sql, int* rc = nullptr) {
     PeekRows rows;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << file.toStdString();
-        sqlite3_close(db);
-        return rows;
-    }
-    const char* tail = sql;
-    while (tail && *tail) {
+    int result = sqlite3_open(file.toUtf8().constData(), &db);
+    for (const char* tail = sql.c_str(); result == SQLITE_OK && *tail;) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, tail, -1, &stmt, &tail) != SQLITE_OK) {
-            ADD_FAILURE() << sqlite3_errmsg(db) << " in: " << sql;
-            break;
-        }
-        if (!stmt) break;
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::vector<PeekCell> row;
+        result = sqlite3_prepare_v2(db, tail, -1, &stmt, &tail);
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+            auto& row = rows.emplace_back();
             for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                PeekCell cell;
-                cell.type = sqlite3_column_type(stmt, i);
-                cell.number = sqlite3_column_double(stmt, i);
-                if (const unsigned char* t = sqlite3_column_text(stmt, i)) cell.text = reinterpret_cast<const char*>(t);
-                row.push_back(cell);
+                const unsigned char* text = sqlite3_column_text(stmt, i);
+                row.emplace_back(text ? reinterpret_cast<const char*>(text) : "null");
             }
-            rows.push_back(row);
         }
-        if (rc != SQLITE_DONE) ADD_FAILURE() << sqlite3_errmsg(db) << " in: " << sql;
-        sqlite3_finalize(stmt);
+        if (stmt) result = sqlite3_finalize(stmt);
     }
+    if (rc) *rc = result;
+    else if (result != SQLITE_OK) ADD_FAILURE() << sqlite3_errmsg(db) << " in: " << sql;
     sqlite3_close(db);
     return rows;
 }
 
-inline int PeekCount(const QString& file, const char* table) {
-    const PeekRows rows = Peek(file, (std::string("select count(*) from ") + table).c_str());
-    return rows.empty() ? -1 : static_cast<int>(rows[0][0].number);
+inline std::string PeekCount(const QString& file, const char* table) {
+    const PeekRows rows = Peek(file, std::string("select count(*) from ") + table);
+    return rows.empty() ? "none" : rows[0][0];
 }
 
 inline QByteArray FileBytes(const QString& file) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline void WriteBytes(const QString& file, const QByteArray& bytes) {
