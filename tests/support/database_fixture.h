@@ -1,10 +1,12 @@
 #pragma once
-// The main window with a private folder for database files, the drawing as
-// rows of numbers, and the read limits put back after each test.
-#include <QFileInfo>
+// The main window with a folder for database files, and the read limits reset.
+#include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "platform/accessreader.h"
@@ -27,10 +29,7 @@ class DatabaseWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
         form->Timer1->stop();  // the start-up blink must not refresh in the middle of a test
-        savedTimeout = DbReadTimeout();
-        savedReader = AccessReaderSetup();
         DbReadTimeout() = std::chrono::seconds(5);  // a read that loops fails in seconds
     }
     void TearDown() override {
@@ -42,22 +41,15 @@ protected:
     QString Path(const QString& name) const { return dir.filePath(name); }
     // A private copy of a genuine Access file of the test data.
     QString Copy(const QString& name) {
-        const QString to = Path(name);
-        if (!QFileInfo::exists(to)) {
-            EXPECT_TRUE(QFile::copy(QStringLiteral(POINTLINE_TEST_DATA "/jet/") + name, to)) << name.toStdString();
-        }
-        return to;
+        QFile::copy(QStringLiteral(POINTLINE_TEST_DATA "/jet/") + name, Path(name));
+        return Path(name);
     }
-
-    // A menu command that asks for a file, answered with `file`.
-    void Run(const char* item, const QString& file) {
+    // A menu command that asks for a file, answered with `file` (none:
+    // cancelled); "fill" fills an existing database, which no menu item offers.
+    void Run(const char* item, const std::optional<QString>& file) {
         dialog->fileAnswers.push_back(file);
-        form->MenuItem(item)->trigger();
-    }
-    // The fill of an existing database, which no menu item offers.
-    void Fill(const QString& file) {
-        dialog->fileAnswers.push_back(file);
-        form->mnuSaveDatasourceFile_Click();
+        if (item == std::string("fill")) form->mnuSaveDatasourceFile_Click();
+        else form->MenuItem(item)->trigger();
     }
     void ClearMessages() {
         messages->shown.clear();
@@ -79,26 +71,23 @@ protected:
         }
     }
 
-    // Runs a load of `file` that must fail with "打开失败", the file and
-    // `reason` in the detail, and leave the drawing, its counters and the
-    // current database exactly as they were.
+    // A load that must fail with "打开失败", the file and `reason` in the
+    // detail, and leave the drawing, its counters and the current database.
     void ExpectFailedLoad(const char* item, const QString& file, const QString& reason) {
-        SetDrawing({{8, 1, 2}, {9, 1, 2, 3, 4, 255}});
-        const auto first = form->pntArray.Item(1);
+        const std::vector<Row> kept = {{8, 1, 2}, {9, 1, 2, 3, 4, 255}};
+        SetDrawing(kept);
         form->lastPntNO = 21;
-        form->lastLineID = 22;
         form->pFileName = "kept.mdb";
         ClearMessages();
         Run(item, file);
-        EXPECT_EQ(messages->shown, QStringList{"打开失败"});
         const QString detail = messages->details.value(0);
-        EXPECT_TRUE(detail.startsWith(file + "\n") && detail.contains(reason)) << detail.toStdString() << " lacks " << reason.toStdString();
-        EXPECT_EQ(Drawing(), (std::vector<Row>{{8, 1, 2}, {9, 1, 2, 3, 4, 255}}));
-        EXPECT_EQ(form->pntArray.Item(1), first);
-        EXPECT_TRUE(form->lastPntNO == 21 && form->lastLineID == 22 && form->pFileName == "kept.mdb");
+        EXPECT_EQ(messages->shown, QStringList{"打开失败"});
+        EXPECT_TRUE(detail.startsWith(file + "\n") && detail.contains(reason)) << detail.toStdString();
+        EXPECT_TRUE(Drawing() == kept && form->lastPntNO == 21 && form->pFileName == "kept.mdb");
     }
+    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
 
     QTemporaryDir dir;
-    std::chrono::milliseconds savedTimeout{};
-    AccessReaderSettings savedReader;
+    const std::chrono::milliseconds savedTimeout = DbReadTimeout();
+    const AccessReaderSettings savedReader = AccessReaderSetup();
 };

@@ -2,14 +2,14 @@
 // Files for tests, without Qt: a private temporary folder, whole-file reads
 // and writes, and a file size limit that makes writes fail as on a full disk.
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,16 +18,14 @@ namespace testfiles {
 class TempDir {
 public:
     TempDir() {
-        do path_ = std::filesystem::temp_directory_path() /
-                   ("pointline-test-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}()));
-        while (!std::filesystem::create_directory(path_));
+        std::string name = (std::filesystem::temp_directory_path() / "pointline-test-XXXXXX").string();
+        if (!::mkdtemp(name.data())) throw std::runtime_error("no temporary folder");
+        path_ = name;
     }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
@@ -44,17 +42,14 @@ private:
 };
 
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
-
-inline bool RunningAsRoot() { return ::geteuid() == 0; }
 
 // While alive, no file can grow beyond `bytes`: a write past it fails with
 // EFBIG instead of raising SIGXFSZ, as on a disk that is full.
@@ -69,8 +64,6 @@ public:
         ::setrlimit(RLIMIT_FSIZE, &old_);
         std::signal(SIGXFSZ, previous_);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     void (*previous_)(int);
