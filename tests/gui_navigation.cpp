@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QWheelEvent>
-#include <cmath>
 #include <functional>
 
 #include "support/file_helpers.h"
@@ -17,93 +16,54 @@ const QColor kPointColour(255, 0, 244);
 class Navigation : public MainWindowTest {
 protected:
     void Wheel(QPoint pixel, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
-        QWheelEvent e(QPointF(pixel), QPointF(canvas().mapToGlobal(pixel)), QPoint(), angle, Qt::NoButton, modifiers,
+        QWheelEvent e(pixel, canvas().mapToGlobal(QPointF(pixel)), QPoint(), angle, Qt::NoButton, modifiers,
                       Qt::NoScrollPhase, false);
         QApplication::sendEvent(&canvas(), &e);
     }
-    ViewWindow View() const { return {form->viewLeft, form->viewTop, form->viewRight, form->viewBottom}; }
-    static bool Same(const ViewWindow& a, const ViewWindow& b) {
-        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-    }
-    // A point drawn exactly where the mouse tools would put it for this pixel.
-    std::shared_ptr<CPoint> PointAtPixel(QPoint pixel) {
-        const QPointF w = canvas().WorldAtPixel(pixel);
-        auto p = AddPointRecord(form->lastPntNO + 1, float(w.x()), float(w.y()));
-        form->lastPntNO += 1;
-        form->Refresh();
-        return p;
-    }
-    // Where that point is drawn now, and that it is drawn there.
-    QPoint DrawnAt(const CPoint& p) {
-        const QPoint at = canvas().PixelOf(p.X, p.Y);
-        EXPECT_EQ(PixelAt(at), kPointColour);
-        return at;
-    }
+    double Width() const { return form->viewRight - form->viewLeft; }
 };
 
 }  // namespace
 
-// A notch forward makes the drawing 1.25 times larger, backward 1.25 times
-// smaller, and the point under the pointer stays on its pixel.
+// A notch forward makes the drawing 1.25 times larger, backward smaller, and
+// the point under the pointer stays on its pixel.
 TEST_F(Navigation, WheelZoomsAboutThePointer) {
-    const QPoint pointers[] = {{469, 288}, {0, 0}, {937, 576}, {101, 497}, {812, 45}, {333, 222}};
-    // At the start the window is 200 units high, nearly three pixels a unit:
-    // whole-number edges keep the row within half a unit.
-    for (QPoint pointer : pointers) {
-        const ViewWindow start = View();
-        auto p = PointAtPixel(pointer);
-        Wheel(pointer, {0, 120});
-        EXPECT_DOUBLE_EQ((start.right - start.left) / (form->viewRight - form->viewLeft), 1.25);
-        const QPoint at = DrawnAt(*p);
-        EXPECT_EQ(at.x(), pointer.x());
-        EXPECT_LE(std::abs(at.y() - pointer.y()), 2);
-        Wheel(pointer, {0, -120});
-        EXPECT_NEAR(form->viewRight - form->viewLeft, start.right - start.left, 1e-9);
-        EXPECT_EQ(DrawnAt(*p).x(), pointer.x());
-    }
-    // Three notches back: from there on within a pixel both ways.
-    for (int i = 0; i < 3; ++i) Wheel({469, 288}, {0, -120});
+    for (int i = 0; i < 3; ++i) Wheel({469, 288}, {0, -120});  // from here on whole-number edges keep the pixel
     ASSERT_GE(form->viewTop - form->viewBottom, 300);
+    const QPoint pointers[] = {{469, 288}, {0, 0}, {937, 576}, {101, 497}, {812, 45}, {333, 222}};
     for (QPoint pointer : pointers) {
-        SCOPED_TRACE(testing::PrintToString(pointer));
-        auto p = PointAtPixel(pointer);
+        const QPointF w = canvas().WorldAtPixel(pointer);
+        auto p = AddPointRecord(float(form->pntArray.Count() + 1), float(w.x()), float(w.y()));
         for (int notch : {120, -120, -120, 120}) {
-            const double width = form->viewRight - form->viewLeft;
+            const double width = Width();
             Wheel(pointer, {0, notch});
-            EXPECT_NEAR(width / (form->viewRight - form->viewLeft), notch > 0 ? 1.25 : 0.8, 1e-12);
-            const QPoint at = DrawnAt(*p);
-            EXPECT_EQ(at.x(), pointer.x());
-            EXPECT_LE(std::abs(at.y() - pointer.y()), 1);
+            EXPECT_NEAR(width / Width(), notch > 0 ? 1.25 : 0.8, 1e-12);
+            const QPointF at = canvas().WorldToPixel(p->X, p->Y);  // within half a pixel of the pointer's centre
+            EXPECT_LE(std::abs(at.x() - pointer.x() - 0.5), 0.5) << pointer.x() << "," << pointer.y();
+            EXPECT_LE(std::abs(at.y() - pointer.y() - 0.5), 0.5) << pointer.x() << "," << pointer.y();
+            EXPECT_EQ(PixelAt(Px(p->X, p->Y)), kPointColour);
         }
     }
-    // The drawing is repainted at the new scale: one dot per point.
-    EXPECT_EQ(CountInImage(kPointColour), form->pntArray.Count());
-}
+    EXPECT_EQ(Count(kPointColour), form->pntArray.Count());
 
-TEST_F(Navigation, FineWheelStepsAddUpAndRefusedStepsChangeNothing) {
-    const ViewWindow start = View();
-    Wheel({300, 200}, {0, 40});
-    Wheel({300, 200}, {0, 40});
-    EXPECT_TRUE(Same(View(), start));
-    Wheel({300, 200}, {0, 40});
-    EXPECT_NEAR((start.right - start.left) / (form->viewRight - form->viewLeft), 1.25, 1e-12);
-
-    // Closer and closer until the window would be less than a unit high.
+    // Fine steps add up to a notch; a step that would leave less than a unit
+    // high, or take the bottom edge out of 16 bits, changes nothing.
+    const double width = Width();
+    Wheel({300, 200}, {0, 60});
+    EXPECT_EQ(Width(), width);
+    Wheel({300, 200}, {0, 60});
+    EXPECT_NEAR(width / Width(), 1.25, 1e-12);
+    auto refused = [&](int notch) {
+        const ViewWindow last{form->viewLeft, form->viewTop, form->viewRight, form->viewBottom};
+        Wheel({300, 200}, {0, notch});
+        return form->viewLeft == last.left && form->viewTop == last.top && form->viewBottom == last.bottom;
+    };
     for (int i = 0; i < 40; ++i) Wheel({300, 200}, {0, 120});
-    const ViewWindow closest = View();
-    EXPECT_EQ(closest.top - closest.bottom, 1);
-    PointAtPixel({300, 200});
-    const QImage shown = canvas().Screen().copy();
-    Wheel({300, 200}, {0, 120});
-    EXPECT_TRUE(Same(View(), closest));
-    EXPECT_TRUE(canvas().Screen() == shown);
-
-    // And out until the bottom edge would leave 16 bits.
+    EXPECT_EQ(form->viewTop - form->viewBottom, 1);
+    EXPECT_TRUE(refused(120));
     for (int i = 0; i < 80; ++i) Wheel({300, 200}, {0, -120});
-    const ViewWindow farthest = View();
-    EXPECT_LE(farthest.bottom, -20000);
-    Wheel({300, 200}, {0, -120});
-    EXPECT_TRUE(Same(View(), farthest));
+    EXPECT_LE(form->viewBottom, -20000);
+    EXPECT_TRUE(refused(-120));
 }
 
 // The arrow keys, Shift with the wheel, a sideways wheel and Ctrl with the
@@ -111,16 +71,9 @@ TEST_F(Navigation, FineWheelStepsAddUpAndRefusedStepsChangeNothing) {
 TEST_F(Navigation, KeysAndWheelsPan) {
     auto origin = AddPointRecord(1, 0, 0);
     form->Refresh();
-    const QPoint centre = canvas().PixelOf(0, 0);
     ASSERT_EQ(QApplication::focusWidget(), form->canvas);
-    const double width = form->viewRight - form->viewLeft;
-    struct Case {
-        const char* what;
-        std::function<void()> act;
-        double dx;  // the view's move in tenths
-        int dy;     // in world units
-    };
-    const Case cases[] = {
+    const double tenth = Width() / 10;
+    const std::tuple<const char*, std::function<void()>, double, int> cases[] = {
         {"right arrow", [&] { QTest::keyClick(form->canvas, Qt::Key_Right); }, 1, 0},
         {"left arrow", [&] { QTest::keyClick(form->canvas, Qt::Key_Left); }, -1, 0},
         {"up arrow", [&] { QTest::keyClick(form->canvas, Qt::Key_Up); }, 0, 20},
@@ -128,94 +81,56 @@ TEST_F(Navigation, KeysAndWheelsPan) {
         {"shift wheel forward", [&] { Wheel({500, 300}, {0, 120}, Qt::ShiftModifier); }, -1, 0},
         {"shift wheel backward", [&] { Wheel({500, 300}, {0, -120}, Qt::ShiftModifier); }, 1, 0},
         {"sideways wheel", [&] { Wheel({500, 300}, {120, 0}); }, -1, 0},
-        {"sideways wheel back", [&] { Wheel({500, 300}, {-240, 0}); }, 2, 0},
+        {"sideways wheel back, two notches", [&] { Wheel({500, 300}, {-240, 0}); }, 2, 0},
         {"ctrl wheel forward", [&] { Wheel({500, 300}, {0, 120}, Qt::ControlModifier); }, 0, 20},
         {"ctrl wheel backward", [&] { Wheel({500, 300}, {0, -120}, Qt::ControlModifier); }, 0, -20},
+        {"ctrl arrow", [&] { QTest::keyClick(form->canvas, Qt::Key_Right, Qt::ControlModifier); }, 0, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const ViewWindow before = View();
-        c.act();
-        EXPECT_NEAR(form->viewLeft - before.left, c.dx * width / 10, 1e-9);
-        EXPECT_NEAR(form->viewRight - before.right, c.dx * width / 10, 1e-9);
-        EXPECT_EQ(form->viewTop - before.top, c.dy);
-        EXPECT_EQ(form->viewBottom - before.bottom, c.dy);
-        EXPECT_EQ(PixelAtWorld(origin->X, origin->Y), kPointColour);
+    for (const auto& [what, act, dx, dy] : cases) {
+        const double left = form->viewLeft, right = form->viewRight;
+        const int top = form->viewTop, bottom = form->viewBottom;
+        act();
+        EXPECT_NEAR(form->viewLeft - left, dx * tenth, 1e-9) << what;
+        EXPECT_NEAR(form->viewRight - right, dx * tenth, 1e-9) << what;
+        EXPECT_TRUE(form->viewTop - top == dy && form->viewBottom - bottom == dy) << what;
+        EXPECT_EQ(PixelAtWorld(origin->X, origin->Y), kPointColour) << what;
     }
-    // Everything cancelled out but one step right.
-    const QPoint at = canvas().PixelOf(0, 0);
-    EXPECT_NEAR(at.x(), centre.x() - 93.8, 1);
-    EXPECT_EQ(at.y(), centre.y());
-    EXPECT_EQ(CountInImage(kPointColour), 1);
+    EXPECT_EQ(Count(kPointColour), 1);
 }
 
-// ---- the command line ----
-
-class CommandLine : public MainWindowTest {
-protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
-    }
-    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    void SaveDatabase(const QString& file) {
-        dialog->fileAnswers.push_back(file);
-        form->MenuItem("mnuSaveDatasourceFile2")->trigger();
-        ASSERT_TRUE(messages->shown.isEmpty());
-        form->pntArray.Clear();
-        form->lineArray.Clear();
-        form->Refresh();
-    }
+// A drawing named on the command line loads as the menu commands load it:
+// a database by its name or its first bytes, anything else as a text file.
+TEST_F(MainWindowTest, CommandLineOpensTextFilesAndDatabases) {
     QTemporaryDir dir;
-};
-
-TEST_F(CommandLine, TextFileLoadsAsByTheFileMenu) {
-    testfiles::WriteBytes(Path("a b.myd").toStdString(), "1 4 20 30\r\n2 2 -50 -50 50 -50  255\r\n");
+    const QString db = dir.filePath("d.mdb");
+    AddPointRecord(3, -10, 10);
+    dialog->fileAnswers = {db};
+    Menu("mnuSaveDatasourceFile2");
+    QFile::copy(db, dir.filePath("D.MDB"));
+    QFile::copy(db, dir.filePath("by-its-first-bytes.db"));
+    testfiles::WriteBytes(dir.filePath("a b.myd").toStdString(), "1 4 20 30\r\n2 2 -50 -50 50 -50  255\r\n");
+    testfiles::WriteBytes(dir.filePath("text.mdb").toStdString(), "1 1 0 0\r\n");
+    const std::tuple<const char*, QPointF, bool> cases[] = {
+        {"a b.myd", {20, 30}, false}, {"d.mdb", {-10, 10}, true}, {"D.MDB", {-10, 10}, true},
+        {"by-its-first-bytes.db", {-10, 10}, true}, {"text.mdb", {}, false}, {"missing.myd", {}, false}};
     const QString here = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    form->OpenFromCommandLine(QStringLiteral("a b.myd"));
-    QDir::setCurrent(here);
-    ASSERT_TRUE(messages->shown.isEmpty()) << messages->details.join(' ').toStdString();
-    ASSERT_EQ(form->pntArray.Count(), 1);
-    ASSERT_EQ(form->lineArray.Count(), 1);
-    EXPECT_EQ(form->lastPntNO, 4.0f);
-    EXPECT_EQ(PixelAtWorld(20, 30), kPointColour);
-    EXPECT_EQ(PixelAtWorld(0, -50), QColor(255, 0, 0));
-    EXPECT_EQ(form->CommonDialog1->FileName, Path("a b.myd"));  // the full name, as a dialog gives it
-    EXPECT_TRUE(form->pFileName.empty());
-    EXPECT_EQ(dialog->opens, 0);
-    EXPECT_TRUE(form->UndoChange());  // a load like any other
-    EXPECT_TRUE(form->pntArray.Empty());
-}
-
-TEST_F(CommandLine, DatabaseLoadsAsByTheDataRoute) {
-    AddPointRecord(3, -10, 10);
-    AddLineRecord(1, -40, -20, 40, -20, 65280);
-    for (const char* name : {"d.mdb", "D.MDB", "by-its-first-bytes.db"}) {
-        SCOPED_TRACE(name);
-        if (std::string(name) == "d.mdb") SaveDatabase(Path(name));
-        else QFile::copy(Path("d.mdb"), Path(name));
-        form->OpenFromCommandLine(Path(name));
-        ASSERT_TRUE(messages->shown.isEmpty()) << messages->details.join(' ').toStdString();
-        ASSERT_EQ(form->pntArray.Count(), 1);
-        EXPECT_EQ(form->pntArray.Item(1)->pntNO, 3.0f);
-        ASSERT_EQ(form->lineArray.Count(), 1);
-        EXPECT_EQ(PixelAtWorld(0, -20), QColor(0, 255, 0));
-        EXPECT_EQ(form->pFileName, Path(name).toStdString());
+    for (const auto& [name, point, database] : cases) {
         form->pntArray.Clear();
-        form->lineArray.Clear();
-    }
-}
-
-TEST_F(CommandLine, AFileThatFailsShowsTheMessageOverAnEmptyDrawing) {
-    testfiles::WriteBytes(Path("text.mdb").toStdString(), "1 1 0 0\r\n");
-    for (const char* name : {"missing.myd", "text.mdb"}) {
-        SCOPED_TRACE(name);
+        form->pFileName.clear();
+        form->Refresh();
         messages->shown.clear();
-        form->OpenFromCommandLine(Path(name));
-        EXPECT_EQ(messages->shown, QStringList{QStringLiteral("打开失败")});
-        EXPECT_TRUE(form->pntArray.Empty());
-        EXPECT_EQ(form->lastPntNO, 0.0f);
-        EXPECT_EQ(CountInImage(Background()), canvas().Screen().width() * canvas().Screen().height());
+        form->OpenFromCommandLine(QString::fromUtf8(name));  // a name relative to the current folder
+        EXPECT_EQ(form->CommonDialog1->FileName, dir.filePath(name));
+        EXPECT_EQ(form->pFileName, database ? dir.filePath(name).toStdString() : "") << name;
+        if (point.isNull()) {
+            EXPECT_EQ(messages->shown, QStringList{"打开失败"}) << name;
+            EXPECT_TRUE(form->pntArray.Empty());
+        } else {
+            EXPECT_TRUE(messages->shown.isEmpty()) << name << messages->details.join(' ').toStdString();
+            EXPECT_EQ(PixelAtWorld(point.x(), point.y()), kPointColour) << name;
+        }
     }
+    QDir::setCurrent(here);
+    EXPECT_EQ(dialog->opens, 0);
 }
