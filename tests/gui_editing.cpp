@@ -1,5 +1,5 @@
-// The mouse tools in the real window: what they draw and show, the status
-// texts, the information windows of "图形到属性", deleting.
+// The mouse tools in the real window: pixels, status texts, "图形到属性" windows, deleting.
+#include <QApplication>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -17,10 +17,9 @@ protected:
     void PutSentinel() { canvas().PSet(-150, 90, Rgb(0, 255, 255)); }  // a mark only a full repaint removes
     QString Panels() { return form->PanelText(2) + '|' + form->PanelText(3) + '|' + form->PanelText(4); }
     QString Shown(InfoWindow* info) {  // the title and values of a visible information window
-        QString s = info && info->isVisible() ? info->windowTitle() : "none";
-        for (int i = 0; info && info->isVisible() && info->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i)); ++i)
-            s += ' ' + info->Text1(i)->text();
-        return s;
+        QStringList s{info && info->isVisible() ? info->windowTitle() : "none"};
+        for (auto* box : s[0] == "none" ? QList<QLineEdit*>() : info->findChildren<QLineEdit*>()) s << box->text();
+        return s.join(' ');
     }
     QSet<QPoint> Yellow() {
         QSet<QPoint> found;
@@ -29,18 +28,25 @@ protected:
                 if (PixelAt({x, y}) == kYellow) found.insert({x, y});
         return found;
     }
-    // The line's pixels shown during a drag all lie on the line as a repaint
-    // draws it at its end: the drag left no trail.
+    // The line's pixels shown during a drag lie on the line a repaint draws at its end: no trail.
     bool NoTrail(const QSet<QPoint>& shown) { return form->Refresh(), Yellow().contains(shown); }
 };
 
+// Any button adds a point; the pointer, also between pixels (a ratio of 2),
+// means the centre of the area's pixel that holds it.
 TEST_F(Editing, PointsAreAddedWithAnyButtonPickedDeletedAndDragged) {
     Tool(1);
-    QTest::mouseClick(&canvas(), Qt::RightButton, Qt::ShiftModifier, MousePx(-50, 20));
+    const QPointF between = QPointF(MousePx(-50, 20)) + QPointF(0.75, 0.25);
+    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, between, canvas().mapToGlobal(between), Qt::RightButton,
+                      type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::ShiftModifier);
+        QApplication::sendEvent(&canvas(), &e);
+    }
     Click(-49.4, 20);
+    EXPECT_TRUE(form->pntArray.Item(1)->X == float(World(-50, 20).x()) && form->pntArray.Item(1)->Y == float(World(-50, 20).y()));
     const QPointF at = World(-49.4, 20);
     EXPECT_EQ(Panels(), "当前添加的点信息：|点的ID号：2|" + QString::fromStdString(CoordinateText(at.x(), at.y())));
-    EXPECT_EQ(Count(kPointColour), 2);
+    ASSERT_EQ(Count(kPointColour), 2);
     Menu("mnuShapeToAttrib");
     Tool(2);
     Click(-49.7, 20);  // both within reach: the first is picked
@@ -75,8 +81,7 @@ TEST_F(Editing, PointsAreAddedWithAnyButtonPickedDeletedAndDragged) {
     EXPECT_EQ(messages->shown, QStringList{"请先拾取要删除的点，然后再能删除"});
 }
 
-// A one-pixel line covers the same pixels whichever way it is drawn, so the
-// tools that draw a line one way and erase it the other leave nothing behind.
+// A one-pixel line has the same pixels drawn either way: drawn one way and erased the other, no trail.
 TEST_F(Editing, LinesAreAddedWithARubberBandMovedAndTheirNodesDraggedWithoutTrail) {
     Tool(4);
     Click(-60, -30);
@@ -108,8 +113,8 @@ TEST_F(Editing, LinesAreAddedWithARubberBandMovedAndTheirNodesDraggedWithoutTrai
     EXPECT_EQ(info->Label2->grab().toImage().pixelColor(5, 5), kYellow);
     PutSentinel();
     for (int i = 1; i <= 4; ++i) QTest::mouseMove(&canvas(), {350 + 7 * i, 275 + 3 * i});
-    EXPECT_TRUE(PixelAt(Px(l->ep.X - 1, l->ep.Y - 1)) == kBlue && PixelAt(Px(l->sp.X + 1, l->sp.Y + 1)) == kBlue);
-    EXPECT_EQ(Count(kCyan), 1);
+    EXPECT_TRUE(PixelAt(Px(l->ep.X - 1, l->ep.Y - 1)) == kBlue && PixelAt(Px(l->sp.X + 1, l->sp.Y + 1)) == kBlue &&
+                Count(kCyan) == 1);
     QSet<QPoint> shown = Yellow();
     QTest::mouseRelease(&canvas(), Qt::LeftButton, {}, {378, 287});
     const QPointF d = canvas().WorldAtPixel({378, 287}) - canvas().WorldAtPixel({350, 275});

@@ -1,14 +1,11 @@
-// Full repaints: painted top down, in bands on several threads, or copied
-// from the picture kept from the last one, they show what one thread
-// painting every shape in drawing order shows.
+// Full repaints, painted anew or copied from the kept picture, show the drawing exactly.
 #include <random>
 
 #include "support/mainwindow_fixture.h"
 
 using Refresh = MainWindowTest;
 
-// A Refresh that changes nothing copies the kept picture instead of painting;
-// any change of what a repaint reads paints anew.
+// Only a change of what a repaint reads paints anew; otherwise the kept picture is copied.
 TEST_F(Refresh, PaintsOnlyWhenSomethingItReadsChanged) {
     AddPointRecord(1, 10, 10);
     AddLineRecord(1, -30, -30, 30, 20, 255);
@@ -33,9 +30,7 @@ TEST_F(Refresh, PaintsOnlyWhenSomethingItReadsChanged) {
     canvas().CountPixelWrites(nullptr);
 }
 
-// Painted top down, a dense picture skips the shapes that later ones hide,
-// paints each pixel once and still has every pixel of a repaint in drawing
-// order, at every pen width, on one thread or several.
+// Top down, on one thread or several, each pixel is painted once and the picture is the same.
 TEST_F(Refresh, TopDownPaintsEachPixelOnceAndTheSamePixels) {
     std::mt19937 rng(9);
     std::uniform_real_distribution<float> x(-170, 170), y(-105, 105);

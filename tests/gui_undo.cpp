@@ -1,5 +1,4 @@
-// Undo and redo in the real main window: the window's keys, the kinds of
-// change, checked on the records and on the drawing area's pixels.
+// Undo and redo in the real main window, checked on the records and the pixels.
 #include <QApplication>
 #include <QComboBox>
 #include <QTemporaryDir>
@@ -8,8 +7,7 @@
 #include "support/file_helpers.h"
 #include "support/mainwindow_fixture.h"
 
-// The changes in place, a deletion and a load: undone with Ctrl+Z, redone
-// with Ctrl+Y and Ctrl+Shift+Z, and the counters never go back.
+// Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo; the counters never go back.
 TEST_F(MainWindowTest, UndoAndRedoTakeBackEachKindOfChangeWithItsPixels) {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -35,7 +33,6 @@ TEST_F(MainWindowTest, UndoAndRedoTakeBackEachKindOfChangeWithItsPixels) {
         AddLineRecord(1, -120, -50, -40, -20, 65280);
         AddLineRecord(2, 20, -80, 120, -40, 16711680);
         form->lastPntNO = form->lastLineID = 2;
-        form->editLineNodeMode = form->nodeLineChosen = false;
         Tool(tool);
         const QImage beforeImage = canvas().Screen().copy();
         const std::string before = drawing();
@@ -54,9 +51,7 @@ TEST_F(MainWindowTest, UndoAndRedoTakeBackEachKindOfChangeWithItsPixels) {
     }
 }
 
-// An undo first ends the gesture under way, as a tool button would: a first
-// click of a line is forgotten, a drag taken back, and the button still held
-// moves nothing. The keys work while the pen-width box has the focus too.
+// An undo first ends the gesture under way; the keys work in the pen-width box too.
 TEST_F(MainWindowTest, UndoEndsAGestureUnderWayFirstAndWorksFromThePenWidthBox) {
     Tool(4);
     Click(-80, -50);

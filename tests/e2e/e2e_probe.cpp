@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     auto arg = [&](int i) { return std::atoi(argv[i]); };
     if (argc >= 3 && img.isNull()) return Fail("cannot read the screenshot");
     if (command == "canvas" || command == "size") {
-        // The drawing area is the one large black rectangle of the window: its
-        // first row is a run of at least 900 black pixels.
+        // The drawing area: the first run of at least 900 black pixels starts it.
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0, run = 0; x < img.width(); ++x)
                 if ((run = Black(img, x, y) ? run + 1 : 0) >= 900) {
@@ -56,10 +55,7 @@ int main(int argc, char** argv) {
     if ((command == "count" || command == "groups") && argc >= 10) {
         const QRgb wanted = qRgb(arg(3), arg(4), arg(5));
         const int x = arg(6), y = arg(7), w = arg(8), h = arg(9);
-        struct Group {
-            int lastX, n;
-            long sumX, sumY;
-        };
+        struct Group { int lastX, n; long sumX, sumY; };
         std::vector<Group> groups;
         int n = 0;
         for (int i = std::max(x, 0); i < std::min(x + w, img.width()); ++i)

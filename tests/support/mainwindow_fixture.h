@@ -11,8 +11,7 @@
 #include "support/printers.h"
 #include "view/frmmain.h"
 
-// A shown, exposed main window with scripted dialogs and recorded messages,
-// driven with the mouse at world positions.
+// A shown main window with scripted dialogs and recorded messages, driven at world positions.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,12 +54,9 @@ protected:
     // The tool buttons, menu items and toolbar buttons, clicked as a user would.
     void Tool(int command) { QTest::mouseClick(form->Command[std::size_t(command - 1)], Qt::LeftButton); }
     void Menu(const char* item) { form->MenuItem(item)->trigger(); }
-    void ToolbarButton(int index) {
-        QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("Toolbar1Button%1").arg(index)), Qt::LeftButton);
-    }
+    void ToolbarButton(int i) { QTest::mouseClick(form->findChild<QToolButton*>(QString("Toolbar1Button%1").arg(i)), Qt::LeftButton); }
 
-    // The mouse on the drawing area, aimed at world positions. The tools get
-    // the world position of the pixel's centre: World() tells which.
+    // The mouse at world positions; the tools get the world position of the pixel's centre, World().
     QPointF World(double x, double y) {
         const QPointF w = canvas().WorldAtPixel(MousePx(x, y));
         return {double(float(w.x())), double(float(w.y()))};
@@ -83,8 +79,7 @@ protected:
     RecordingMessageBox* messages = nullptr;
 };
 
-// What the window repaints of the drawing area: every pixel that drawing
-// changes must reach the window, not only the screen image.
+// What the window repaints: every pixel drawing changes must reach the window, not only the image.
 class RepaintWatch : public QObject {
 public:
     explicit RepaintWatch(Canvas& c) : canvas_(c), before_(c.Screen().copy()) { c.installEventFilter(this); }
