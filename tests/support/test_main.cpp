@@ -7,8 +7,7 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A settings folder in place of the user's, so that the tests can see
-    // whether anything is written there and never touch the real one.
+    // A settings folder in place of the user's: the tests never touch the real one.
     QTemporaryDir userConfig;
     if (userConfig.isValid()) qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig.path()));
     QApplication app(argc, argv);
