@@ -111,8 +111,7 @@ TEST_F(MouseTools, NodeToolDragsTheChosenLineOnly) {
     }
 }
 
-// Disabled: the release repaints before the node takes its place, so the line to the last movement stays drawn.
-TEST_F(MouseTools, DISABLED_NodeReleasedAwayFromItsLastMovementLeavesNoOldLine) {
+TEST_F(MouseTools, NodeReleasedAwayFromItsLastMovementLeavesNoOldLine) {
     Add(1, 0, 0, 20, 0);
     Tool(&MainState::editLineNodeMode);
     Down(10, 0);

@@ -246,13 +246,17 @@ void MouseUp(MainState& s, EditorSurface& ui, float X, float Y) {
 
     // 3. Node commit: the grabbed node takes the release position. Only the
     //    picked line itself is written, never another line with its ID.
+    //    The node moves before the repaint, so that a release away from the
+    //    last movement leaves no line to that movement on the screen.
     if (s.editLineNodeMode && s.pickedNode > 0) {
-        ui.Refresh();
-        if (s.pickedLine && s.lineArray.PositionOf(s.pickedLine.get()) != 0) {
-            CLine& line = *s.pickedLine;
-            SetPosition(s.pickedNode == 1 ? line.sp : line.ep, X, Y);
+        const bool inDrawing = s.pickedLine && s.lineArray.PositionOf(s.pickedLine.get()) != 0;
+        if (inDrawing) {
+            SetPosition(s.pickedNode == 1 ? s.pickedLine->sp : s.pickedLine->ep, X, Y);
             s.lineArray.MarkChanged();
-            MarkLine(ui, line, kNodeRgb);
+        }
+        ui.Refresh();
+        if (inDrawing) {
+            MarkLine(ui, *s.pickedLine, kNodeRgb);
             s.pickedNode = 0;
         }
         ui.SetPointer(MousePointer::Default);
