@@ -103,6 +103,8 @@ TEST_F(Query, FoundShapesBlinkWhereTheDatabaseHasThem) {
 
 TEST_F(Query, EveryFailureKeepsTheSearchWindowOpenWithTheMessage) {
     Peek(Path("points.mdb"), "create table PointTable (ID smallint, X text, Y text); insert into PointTable values (4, null, '1');");
+    Peek(Path("view.mdb"), "create table P (ID smallint, X text, Y text); insert into P values (1, '2', '3');"
+                           "create view PointTable as select * from P;");
     auto refused = [&](const QString& file, const QString& id, bool line) {
         form->pFileName = file.toStdString();
         ClearMessages();
@@ -114,6 +116,7 @@ TEST_F(Query, EveryFailureKeepsTheSearchWindowOpenWithTheMessage) {
     refused(Path("missing.mdb"), "1", false);
     refused(Path("points.mdb"), "4", true);   // no LineTable
     refused(Path("points.mdb"), "4", false);  // an empty X: nothing half-copied
+    refused(Path("view.mdb"), "1", false);    // a view is never read
     SaveSample();
     for (const char* bad : {"abc", "", "1 or 1=1", "1; delete from PointTable"}) refused(Path("drawing.mdb"), bad, false);
     EXPECT_EQ(Peek(Path("drawing.mdb"), "select count(*) from PointTable"), PeekRows{{"3"}});
