@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "support/mainwindow_fixture.h"
+#include "view/toolicons.h"
 
 namespace {
 const QColor kPointColour(255, 0, 244), kYellow(255, 255, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
@@ -250,4 +251,24 @@ TEST_F(HiDpi, MovingToAScreenOfAnotherRatioPaintsAtItsPixels) {
     EXPECT_EQ(canvas().Ratio(), other->devicePixelRatio());
     EXPECT_EQ(canvas().Screen().width(), int(std::ceil(938 * canvas().Ratio())));
     EXPECT_TRUE(canvas().Screen() == form->RenderDrawing(1) && PixelAtWorld(0, 30) == QColor(255, 255, 0));
+}
+
+// Each toolbar icon shows what its tool works on: the pink point, the amber
+// line, the magnifier's lens.
+TEST(ToolIcons, ShowWhatTheirToolWorksOn) {
+    auto shows = [](int index, QRect area, std::function<bool(QColor)> wanted) {
+        const QImage icon = ToolIcon(index).pixmap(24, 24).toImage();
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (wanted(icon.pixelColor(x, y))) return true;
+        return false;
+    };
+    auto near = [](QColor want) {
+        return [want](QColor c) { return c.alpha() > 240 && std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) + std::abs(c.blue() - want.blue()) < 24; };
+    };
+    const QRect all(0, 0, 24, 24);
+    for (int i : {1, 2, 3, 9}) EXPECT_TRUE(shows(i, all, near(QColor(255, 0, 244)))) << i;
+    for (int i : {4, 5, 6, 7, 8}) EXPECT_TRUE(shows(i, all, near(QColor(200, 160, 0)))) << i;
+    for (int i : {12, 13}) EXPECT_TRUE(shows(i, QRect(3, 3, 14, 3), [](QColor c) { return c.alpha() > 200; })) << i;  // the lens's top
+    EXPECT_FALSE(shows(11, all, [](QColor c) { return c.alpha() > 0; }));  // the separator's place has none
 }
