@@ -159,6 +159,13 @@ TEST(MydFiles, SavesReplaceWholeFilesOrFailAndLoadsReadOnlyRegularFiles) {
     EXPECT_EQ(testfiles::ReadBytes(path), "1 1 12.5 -4\r\n2 1 0 0 10 10  255\r\n");
     EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
+    {  // started with its standard input closed, the new file may get descriptor 0
+        const int input = ::dup(0);
+        ::close(0);
+        const bool saved = SaveMydFile(dir.File("new.myd"), d.points, d.lines);
+        ::dup2(input, 0), ::close(input);
+        EXPECT_TRUE(saved && testfiles::ReadBytes(dir.File("new.myd")) == testfiles::ReadBytes(path));
+    }
     EXPECT_EQ(Dump(LoadMydFile(path)), "P 1 12.5 -4, L 1 0 0 10 10 255");
     EXPECT_TRUE(SaveMydFile("/dev/null", d.points, d.lines));  // a device is written as it is
     for (const std::string& bad : {dir.File("missing.myd"), folder, std::string(), std::string("/dev/zero"), pipe})
@@ -173,5 +180,5 @@ TEST(MydFiles, SavesReplaceWholeFilesOrFailAndLoadsReadOnlyRegularFiles) {
         EXPECT_FALSE(SaveMydFile(path, big.points, big.lines));
     }
     EXPECT_EQ(testfiles::ReadBytes(path), "1 1 12.5 -4\r\n2 1 0 0 10 10  255\r\n");
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.myd", "link.myd", std::string(250, 'n') + ".myd", "pipe.myd"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.myd", "link.myd", "new.myd", std::string(250, 'n') + ".myd", "pipe.myd"}));
 }
