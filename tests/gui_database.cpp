@@ -234,6 +234,56 @@ TEST_F(Databases, ALongReadShowsAWindowThatCancelsIt) {
 
 // ---- the database layer below the menus ----
 
+// Damaged copies of genuine Access files, aimed at what the reader follows (the
+// header, table definitions and data pages): each loads or fails, the editor
+// lives on, and the file is never written.
+TEST(AccessRobustness, DamagedFilesEndInADrawingOrAFailure) {
+    testfiles::TempDir dir;
+    const QByteArray originals[] = {FileBytes(POINTLINE_TEST_DATA "/jet/drawing-2000.mdb"),
+                                    FileBytes(POINTLINE_TEST_DATA "/jet/drawing-2007.accdb"),
+                                    FileBytes(POINTLINE_TEST_DATA "/jet/texts-2000.mdb")};
+    const AccessReaderSettings saved = AccessReaderSetup();
+    AccessReaderSetup().silence = std::chrono::seconds(5);  // a reader that loops fails in seconds
+    std::mt19937 rng(20240611);
+    auto pick = [&rng](qsizetype n) { return qsizetype(rng() % quint64(n)); };
+    int loaded = 0, failed = 0;
+    for (int run = 0; run < 300; ++run) {
+        QByteArray bytes = originals[run % 3];
+        const qsizetype pages = bytes.size() / 4096;
+        auto position = [&] {
+            qsizetype page = 0;
+            for (int tries = 0; tries < 20 && page == 0; ++tries)
+                if (const qsizetype p = pick(pages); bytes[p * 4096] == 1 || bytes[p * 4096] == 2) page = p;
+            return page * 4096 + pick(4096);
+        };
+        switch (run % 5) {
+        case 0: for (int n = 1 + int(pick(4)); n > 0; --n) bytes[position()] ^= char(1 << pick(8)); break;
+        case 1: for (int n = 1 + int(pick(8)); n > 0; --n) bytes[position()] = char(rng()); break;
+        case 2: {  // a length, offset or count turned into an edge value
+            const quint32 edges[] = {0, 1, 0x7F, 0xFF, 0x7FFF, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF, 4096, 4095};
+            std::memcpy(bytes.data() + std::min(position() & ~1, bytes.size() - 4), &edges[pick(10)], pick(2) ? 2 : 4);
+            break;
+        }
+        case 3: bytes.truncate(pick(bytes.size())); break;
+        default: {  // a page wiped, or copied over another
+            char* to = bytes.data() + pick(pages) * 4096;
+            pick(2) ? (void)std::memset(to, 0, 4096) : (void)std::memcpy(to, bytes.constData() + pick(pages) * 4096, 4096);
+        }
+        }
+        const QString file = QString::fromStdString(dir.File(QString("m%1.mdb").arg(run).toStdString()));
+        WriteBytes(file, bytes);
+        try {
+            LoadDrawing(run % 2 ? DbRoute::Ado : DbRoute::Data, file.toStdString());
+            ++loaded;
+        } catch (const DbError&) {
+            ++failed;
+        }
+        ASSERT_EQ(FileBytes(file), bytes) << run;
+    }
+    AccessReaderSetup() = saved;
+    EXPECT_TRUE(loaded > 0 && failed > 0) << loaded << " loaded, " << failed << " failed";
+}
+
 // A data control on `file` that has run `source`.
 std::unique_ptr<Data> Open(const std::string& file, const char* source, std::vector<DbValue> parameters = {}) {
     auto data = std::make_unique<Data>();
@@ -242,6 +292,22 @@ std::unique_ptr<Data> Open(const std::string& file, const char* source, std::vec
     data->Parameters = std::move(parameters);
     data->Refresh();
     return data;
+}
+
+// A read that would never end stops at its deadline.
+TEST(DatabaseLayer, AnEndlessReadStopsAtItsDeadline) {
+    testfiles::TempDir dir;
+    const std::string file = dir.File("plain.mdb");
+    Peek(QString::fromStdString(file), kDrawingTables);
+    const auto saved = DbReadTimeout();
+    DbReadTimeout() = std::chrono::milliseconds(300);
+    try {
+        Open(file, "with recursive c(i) as (select 1 union all select i+1 from c) select i from c where i<0");
+        ADD_FAILURE() << "an endless read ended";
+    } catch (const DbError& e) {
+        EXPECT_STREQ(e.what(), "读取超过 0.3 秒，已停止");
+    }
+    DbReadTimeout() = saved;
 }
 
 TEST(ConnectionText, TheFileComesFromDataSourceAndReadsBackAsWritten) {

@@ -2,6 +2,7 @@
 // the search by ID and the two tables; the found or clicked shape blinks.
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -77,7 +78,10 @@ TEST_F(Query, FoundShapesBlinkWhereTheDatabaseHasThem) {
         EXPECT_TRUE(w.windowTitle() == "Form1" && w.size() == QSize(354, 232) && w.Text1->text() == "1");
         ChooseLine(w);  // a choice is not kept for the next opening
     });
-    EXPECT_FALSE(Search(" 2 "));
+    EXPECT_FALSE(Search(" 2 ", [](frmAttribToShape& w) {  // a typed kind is no choice from the list
+        w.Combo1->lineEdit()->setText("线");
+        emit w.Combo1->lineEdit()->editingFinished();  // as Tab or Return end the typing
+    }));
     EXPECT_EQ(Point(), (Row{2, 10, -5}));
     EXPECT_EQ(form->selectedLine.ID, -1.0f);
     EXPECT_TRUE(form->Timer1->isActive() && form->ntTimeCount == 0);
@@ -197,6 +201,43 @@ TEST_F(Query, LineTableClickBlinksTheLineAndEditsAreRefused) {
     EXPECT_EQ(Line(), (Row{2, 0.5f, -30, 60, -60, 255}));
     EXPECT_TRUE(form->selectedPoint.pntNO == -1 && form->ntTimeCount == 0);
     EXPECT_TRUE(Blinks(30.25, -45));
+}
+
+// A genuine Access file as the current database: the search and both tables
+// read it, and nothing writes it, not even a lock file beside it.
+TEST_F(Query, AnAccessFileIsSearchedAndListedAndNeverWritten) {
+    const QString file = Copy("drawing-2003.mdb");
+    auto stamp = [&] {
+        return std::pair(QCryptographicHash::hash(FileBytes(file), QCryptographicHash::Sha256), QFileInfo(file).lastModified());
+    };
+    const auto before = stamp();
+    const QStringList entries = Entries();
+    Run(kOpenAdo, file);
+    Run(kOpenData, file);
+    ASSERT_EQ(form->pFileName, file.toStdString());
+    SetDrawing({});  // the queries read the file, not the drawing
+    EXPECT_FALSE(Search(" 2 "));
+    EXPECT_EQ(Point(), (Row{2, 0.5f, -3}));
+    Search("1.0E0", ChooseLine);  // the ID compared as a number
+    EXPECT_EQ(Line(), (Row{1, 12.5f, -4, 0.5f, -3, 65535}));
+    auto cells = [](QTableView* grid, int row) {
+        QStringList out;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            out << grid->model()->headerData(c, Qt::Horizontal).toString() + "=" + grid->model()->index(row, c).data().toString();
+        return out.join(' ') + QString(" of %1").arg(grid->model()->rowCount());
+    };
+    Open<frmAllPntAttrib>("mnuShowPointData", [&](frmAllPntAttrib& w) {
+        EXPECT_EQ(cells(w.DBGrid1, 2), "ID=3 X=100 Y=200 of 3");
+        ClickCell(w.DBGrid1, 1, 0);
+    });
+    EXPECT_EQ(Point(), (Row{2, 0.5f, -3}));
+    Open<frmAllLineAttrib>("mnuShowLineData", [&](frmAllLineAttrib& w) {
+        EXPECT_EQ(cells(w.DBGrid1, 1), "ID=2 X1= 100 Y1= 200 X2=-.25 Y2= 1E+07 Color=16711680 of 2");
+        ClickCell(w.DBGrid1, 1, 0);
+    });
+    EXPECT_EQ(Line(), (Row{2, 100, 200, -0.25f, 1e7f, 16711680}));
+    EXPECT_TRUE(messages->shown.isEmpty()) << messages->details.join("|").toStdString();
+    EXPECT_TRUE(stamp() == before && Entries() == entries);
 }
 
 TEST_F(Query, TablesThatCannotReadTheirDataCloseWithAMessageAndUnreadableRowsShowNothing) {

@@ -81,6 +81,9 @@ TEST_F(History, UndoAndRedoRetraceARandomRun) {
         ASSERT_TRUE(Redo());
         ASSERT_EQ(Dump(s, true), states[step]) << "redoing change " << step;
     }
+    ASSERT_TRUE(Undo());
+    Add(s.pntArray, MakePoint(++s.lastPntNO));  // a new change clears what could be redone
+    EXPECT_FALSE(Redo());
 }
 
 // The last hundred steps are kept, and fewer while the drawings kept by loads
