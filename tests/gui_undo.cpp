@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <sstream>
 
+#include "support/database_fixture.h"
 #include "support/file_helpers.h"
 #include "support/mainwindow_fixture.h"
 
@@ -13,6 +14,8 @@ TEST_F(MainWindowTest, UndoAndRedoTakeBackEachKindOfChangeWithItsPixels) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     QTemporaryDir dir;
     testfiles::WriteBytes(dir.filePath("d.myd").toStdString(), "1 1 10 10\r\n1 7 20 -10\r\n2 1 0 0 50 50  65535\r\n");
+    Peek(dir.filePath("d.mdb"), std::string(kDrawingTables) + "insert into PointTable values (3, '5', '5');"
+                                "insert into LineTable values (9, ' 1', ' 2', ' 3', ' 4', 255);");
     auto drawing = [&] {  // the records: which objects, in which order, with which values
         std::ostringstream s;
         for (const auto& p : form->pntArray) s << p.get() << ' ' << p->pntNO << ' ' << p->X << ' ' << p->Y << '\n';
@@ -25,7 +28,11 @@ TEST_F(MainWindowTest, UndoAndRedoTakeBackEachKindOfChangeWithItsPixels) {
         {"line move", 6, [&] { drag({-80, -35}, {0, 30}); }},
         {"node move", 7, [&] { Click(70, -60), drag({120, -40}, {90, 70}); }},
         {"delete point", 2, [&] { Click(-60, 60), ToolbarButton(9); }},
-        {"load", 2, [&] { dialog->fileAnswers = {dir.filePath("d.myd")}, Menu("mnuOpenTxt"); }}};
+        {"load", 2, [&] { dialog->fileAnswers = {dir.filePath("d.myd")}, Menu("mnuOpenTxt"); }},
+        {"database load", 2, [&] { dialog->fileAnswers = {dir.filePath("d.mdb")}, Menu("mnuOpenDatasourceFile"); }},
+        {"add point", 1, [&] { Click(0, 0); }},
+        {"add line", 4, [&] { Click(-20, 10), MoveTo(40, 20), Click(40, 20); }},
+        {"delete line", 5, [&] { Click(-80, -35), ToolbarButton(8); }}};
     for (const auto& [what, tool, change] : changes) {
         form->pntArray.Clear(), form->lineArray.Clear();
         AddPointRecord(1, -100, 60);
