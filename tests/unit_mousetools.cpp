@@ -96,6 +96,8 @@ TEST_F(MouseTools, NodeToolDragsTheChosenLineOnly) {
     Add(9, 0, 0, 20, 0);
     Tool(&MainState::editLineNodeMode, &MainState::getLineMode);
     Down(10, 0.5f);
+    Up(10, 0.5f);  // chose the line, moved nothing
+    EXPECT_EQ(Dump(s), "| 9(-40,30 -20,30 c65535) 9(0,0 20,0 c65535)");
     Down(19.5f, 0.5f);
     Move(25, 6);
     EXPECT_EQ(ui.Picture(), "box -1,-1 1,1 red; box 24,5 26,7 red; line -40,30 -20,30 yellow; line 0,0 25,6 yellow; ");

@@ -105,6 +105,7 @@ TEST(MydReader, RulesHoldForAnyChunkAndBlockSize) {
         {"2 1 0 0 1 1  -4e38\n", "out of range @1"},
         {"1 1 1 1\r\n1 2\0 3 4\r\n"s, "not text @2"},
         {"1 1 1 1\x1a\r\n1 2 2 2\r\n", "not text @1"},
+        {"1 1 1 1\r\n1 2 2 2\x7f\r\n", "not text @2"},
         {"1 1\r\n1 1 1 1\r\r\n\0"s, "not text @4"},  // a binary file is named so even after a bad line
         {std::string(256, ' ') + "\x01" + std::string(300, ' '), "not text @1"},
     };
