@@ -19,6 +19,7 @@
 #include <sqlite3.h>
 
 #include "model/numtext.h"
+#include "random_drawing.h"
 #include "platform/database.h"
 #include "storage/drawingdb.h"
 
@@ -38,23 +39,9 @@ struct Fixture {
 
     Fixture() {
         std::mt19937 rng(7);
-        std::uniform_real_distribution<float> x(-162.5f, 162.5f), y(-100.0f, 100.0f);
         std::uniform_int_distribution<int> colour(0, 0xFFFFFF);
-        for (int i = 1; i <= kRecords; ++i) {
-            auto p = std::make_shared<CPoint>();
-            p->pntNO = float(i);
-            p->X = x(rng);
-            p->Y = y(rng);
-            points.Add(p);
-            auto l = std::make_shared<CLine>();
-            l->ID = float(i);
-            l->sp.X = x(rng);
-            l->sp.Y = y(rng);
-            l->ep.X = x(rng);
-            l->ep.Y = y(rng);
-            l->color = float(colour(rng));
-            lines.Add(l);
-        }
+        AddRandomShapes(points, lines, kRecords, rng, -162.5f, 162.5f, -100.0f, 100.0f,
+                        [&colour](int, std::mt19937& r) { return float(colour(r)); });
         // The same texts the fill stores, quoted so that the leading blanks stay.
         pointsCsv = Path("points.csv");
         linesCsv = Path("lines.csv");
@@ -73,6 +60,14 @@ struct Fixture {
         std::unique_ptr<Database> db = DBEngine::Workspaces(0).CreateDatabase(file, dbLangGeneral);
         CreateDrawingTables(*db);
         db->Close();
+    }
+
+    // A new file holding the whole drawing.
+    std::string Filled(const char* name) const {
+        const std::string file = Path(name);
+        FreshTables(file);
+        FillDrawing(DbRoute::Data, file, points, lines);
+        return file;
     }
 };
 
@@ -157,9 +152,7 @@ void CreateAndFill(benchmark::State& state, DbRoute route) {
 
 void Load(benchmark::State& state, DbRoute route) {
     Fixture& f = Shared();
-    const std::string file = f.Path("load.mdb");
-    f.FreshTables(file);
-    FillDrawing(DbRoute::Data, file, f.points, f.lines);
+    const std::string file = f.Filled("load.mdb");
     for (auto _ : state) {
         LoadedDrawing d = LoadDrawing(route, file);
         benchmark::DoNotOptimize(d.points.Count() + d.lines.Count());
@@ -169,9 +162,7 @@ void Load(benchmark::State& state, DbRoute route) {
 // The shell writing both tables out as CSV, for scale next to the loads.
 void BM_ShellExport(benchmark::State& state) {
     Fixture& f = Shared();
-    const std::string file = f.Path("export.mdb");
-    f.FreshTables(file);
-    FillDrawing(DbRoute::Data, file, f.points, f.lines);
+    const std::string file = f.Filled("export.mdb");
     for (auto _ : state) {
         if (RunShell({file, ".mode csv", "select * from PointTable", "select * from LineTable"}) != 0) {
             state.SkipWithError("sqlite3 shell failed or is missing");
@@ -185,9 +176,7 @@ void BM_ShellExport(benchmark::State& state) {
 // opens the file twice).
 void BM_QuickCheck(benchmark::State& state) {
     Fixture& f = Shared();
-    const std::string file = f.Path("check.mdb");
-    f.FreshTables(file);
-    FillDrawing(DbRoute::Data, file, f.points, f.lines);
+    const std::string file = f.Filled("check.mdb");
     for (auto _ : state) {
         sqlite3* db = nullptr;
         sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);

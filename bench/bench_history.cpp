@@ -14,6 +14,7 @@
 #include <random>
 
 #include "qt_bench_main.h"
+#include "random_drawing.h"
 #include "storage/mydfile.h"
 #include "view/frmmain.h"
 
@@ -32,24 +33,9 @@ double ResidentMB() {
 // Saves a drawing of 1M shapes as the mouse makes them.
 QString MakeFile(const QTemporaryDir& dir, const char* name, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> x(-160.0f, 160.0f), y(-100.0f, 100.0f);
     PointList points;
     LineList lines;
-    for (int i = 1; i <= kPerKind; ++i) {
-        auto p = std::make_shared<CPoint>();
-        p->pntNO = float(i);
-        p->X = x(rng);
-        p->Y = y(rng);
-        points.Add(p);
-        auto l = std::make_shared<CLine>();
-        l->ID = float(i);
-        l->sp.X = x(rng);
-        l->sp.Y = y(rng);
-        l->ep.X = x(rng);
-        l->ep.Y = y(rng);
-        l->color = 65535.0f;
-        lines.Add(l);
-    }
+    AddRandomShapes(points, lines, kPerKind, rng, -160.0f, 160.0f, -100.0f, 100.0f, [](int, auto&) { return 65535.0f; });
     const QString file = dir.filePath(QString::fromLatin1(name));
     if (!SaveMydFile(file.toStdString(), points, lines)) std::abort();
     return file;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 
+#include "random_drawing.h"
 #include "storage/mydfile.h"
 
 namespace {
@@ -29,24 +30,8 @@ struct Drawing {
 
     Drawing() {
         std::mt19937 rng(2024);
-        std::uniform_real_distribution<float> x(-162.5f, 162.5f), y(-100.0f, 100.0f);
-        for (int i = 1; i <= kRecordsPerKind; ++i) {
-            auto p = std::make_shared<CPoint>();
-            p->pntNO = float(i);
-            p->X = x(rng);
-            p->Y = y(rng);
-            points.Add(p);
-        }
-        for (int i = 1; i <= kRecordsPerKind; ++i) {
-            auto l = std::make_shared<CLine>();
-            l->ID = float(i);
-            l->sp.X = x(rng);
-            l->sp.Y = y(rng);
-            l->ep.X = x(rng);
-            l->ep.Y = y(rng);
-            l->color = i % 4 ? 65535.0f : float(rng() % 0x1000000);
-            lines.Add(l);
-        }
+        AddRandomShapes(points, lines, kRecordsPerKind, rng, -162.5f, 162.5f, -100.0f, 100.0f,
+                        [](int i, std::mt19937& r) { return i % 4 ? 65535.0f : float(r() % 0x1000000); });
         dir = std::filesystem::temp_directory_path() / ("bench_myd-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         file = (dir / "drawing.myd").string();

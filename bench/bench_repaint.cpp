@@ -6,6 +6,7 @@
 // pixels that differ as `diff_px`.
 //   build/bench_repaint --benchmark_min_time=1
 #include "qt_bench_main.h"
+#include "random_drawing.h"
 #include "repaint_paths.h"
 #include <random>
 
@@ -14,29 +15,10 @@ namespace {
 // N points and N lines at random positions of the start-up world window.
 void MakeDrawing(frmmain& form, int n, bool ownColours) {
     std::mt19937 rng(42);
-    std::uniform_real_distribution<float> x(float(form.viewLeft), float(form.viewRight));
-    std::uniform_real_distribution<float> y(float(form.viewBottom), float(form.viewTop));
     PointList points;
     LineList lines;
-    points.Reserve(std::size_t(n));
-    lines.Reserve(std::size_t(n));
-    for (int i = 0; i < n; ++i) {
-        auto p = std::make_shared<CPoint>();
-        p->pntNO = float(i + 1);
-        p->X = x(rng);
-        p->Y = y(rng);
-        points.Add(p);
-    }
-    for (int i = 0; i < n; ++i) {
-        auto l = std::make_shared<CLine>();
-        l->ID = float(i + 1);
-        l->sp.X = x(rng);
-        l->sp.Y = y(rng);
-        l->ep.X = x(rng);
-        l->ep.Y = y(rng);
-        l->color = ownColours ? float(i % 0xFFFFFF) : 65535.0f;
-        lines.Add(l);
-    }
+    AddRandomShapes(points, lines, n, rng, float(form.viewLeft), float(form.viewRight), float(form.viewBottom),
+                    float(form.viewTop), [ownColours](int i, auto&) { return ownColours ? float((i - 1) % 0xFFFFFF) : 65535.0f; });
     form.pntArray.Swap(points);
     form.lineArray.Swap(lines);
 }

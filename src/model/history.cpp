@@ -6,6 +6,17 @@
 
 namespace {
 
+// Takes the newest step off `from`, applies it and files it in `to`.
+template <class From, class To, class Apply>
+bool TakeNewest(From& from, To& to, Apply apply) {
+    if (from.empty()) return false;
+    auto step = std::move(from.back());
+    from.pop_back();
+    apply(step);
+    to.push_back(std::move(step));
+    return true;
+}
+
 template <class T>
 void PutIn(RecordList<T>& list, const std::shared_ptr<T>& record, int position) {
     list.Insert(std::clamp(position, 1, list.Count() + 1), record);
@@ -79,22 +90,12 @@ void DrawingHistory::Release() {
 
 bool DrawingHistory::Undo(const Drawing& d) {
     Release();
-    if (done_.empty()) return false;
-    Step step = std::move(done_.back());
-    done_.pop_back();
-    Apply(step, d, false);
-    undone_.push_back(std::move(step));
-    return true;
+    return TakeNewest(done_, undone_, [&](Step& step) { Apply(step, d, false); });
 }
 
 bool DrawingHistory::Redo(const Drawing& d) {
     Release();
-    if (undone_.empty()) return false;
-    Step step = std::move(undone_.back());
-    undone_.pop_back();
-    Apply(step, d, true);
-    done_.push_back(std::move(step));
-    return true;
+    return TakeNewest(undone_, done_, [&](Step& step) { Apply(step, d, true); });
 }
 
 void DrawingHistory::Apply(Step& step, const Drawing& d, bool forward) {
